@@ -1,0 +1,55 @@
+#include "app/instance_guard_win.h"
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "ui/handles_win.h"
+#include "ui/indicator_bar_win.h"
+
+namespace oruvel {
+
+namespace {
+
+// The instance mapping: 4 bytes holding the first instance's bar window handle. No namespace
+// prefix, so it is seen only within this logon.
+constexpr char kMappingName[] = "G.Oruvel";
+constexpr DWORD kMappingSize = 4;
+
+// The first instance holds these until it ends; the name is freed with them.
+UniqueHandle instanceMapping;
+UniqueMapView instanceView;
+
+}  // namespace
+
+void InstanceGuard() {
+    uint32_t runningBar = 0;
+    if (UniqueHandle existing{OpenFileMappingA(FILE_MAP_READ, FALSE, kMappingName)}) {
+        if (UniqueMapView view{MapViewOfFile(existing.get(), FILE_MAP_READ, 0, 0, 0)}) {
+            RtlMoveMemory(&runningBar, view.get(), sizeof runningBar);
+        }
+        // Window handles fit in 32 bits, also in 64-bit processes.
+        ShowWindow(reinterpret_cast<HWND>(static_cast<uintptr_t>(runningBar)), SW_RESTORE);
+        EndProgramNow(0);
+    }
+
+    instanceMapping.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                             kMappingSize, kMappingName));
+    if (!instanceMapping) {
+        return;  // no guard this run
+    }
+    instanceView.reset(MapViewOfFile(instanceMapping.get(), FILE_MAP_WRITE, 0, 0, 0));
+    if (instanceView) {
+        const auto ownBar =
+            static_cast<uint32_t>(reinterpret_cast<uintptr_t>(indicatorBar.window()));
+        RtlMoveMemory(instanceView.get(), &ownBar, sizeof ownBar);  // little-endian
+    }
+}
+
+void EndProgramNow(unsigned exitCode) {
+    // Not ExitProcess: that would still run the C++ runtime's exit handlers.
+    TerminateProcess(GetCurrentProcess(), exitCode);
+    ExitProcess(exitCode);  // not reached
+}
+
+}  // namespace oruvel

@@ -1,0 +1,77 @@
+#include "lamps/lamps_win.h"
+
+#include <windows.h>
+
+#include "lamps/watchdog.h"
+#include "ui/bar_events_win.h"
+#include "ui/handles_win.h"
+#include "ui/indicator_bar_win.h"
+
+namespace oruvel {
+
+std::atomic<int32_t> litColour{0};
+LockWords lockWords;
+
+namespace {
+
+// Touched on the bar's thread only.
+UniqueHandle workerThread;
+int32_t restartFailures = 0;
+
+DWORD WINAPI PollWorker(void*) {
+    for (;;) {
+        // A bar that is hidden, or already destroyed at the end of the program, is not touched.
+        if (indicatorBar.IsShown()) {
+            RefreshBarLamps();
+        }
+        Sleep(kPollPeriodMs);
+    }
+}
+
+#ifdef ORUVEL_FAIL_THREAD_STARTS
+// A test build in which every thread start fails, so the watchdog must fall back to 时钟2.
+constexpr bool kThreadStartsFail = true;
+#else
+constexpr bool kThreadStartsFail = false;
+#endif
+
+HANDLE StartWorkerThread() {
+    if (kThreadStartsFail) {
+        return nullptr;
+    }
+    return CreateThread(nullptr, 0, PollWorker, nullptr, 0, nullptr);
+}
+
+struct BarWatchdog final : WatchdogIo {
+    bool WorkerRunning() override {
+        return WaitForSingleObject(workerThread.get(), 0) == WAIT_TIMEOUT;
+    }
+    bool StartWorker() override {
+        // The ended worker's handle is closed as the new one replaces it.
+        workerThread.reset(StartWorkerThread());
+        return static_cast<bool>(workerThread);
+    }
+    void SetWatchdogPeriod(int ms) override { indicatorBar.watchdogTimer().SetPeriod(ms); }
+    void SetFallbackPeriod(int ms) override { indicatorBar.fallbackTimer().SetPeriod(ms); }
+};
+
+}  // namespace
+
+void RefreshBarLamps() { RefreshLamps(lockWords, litColour, indicatorBar); }
+
+void StartPollWorker() { workerThread.reset(StartWorkerThread()); }
+
+void ArmWatchdog() { indicatorBar.watchdogTimer().SetPeriod(kWatchdogPeriodMs); }
+
+void WatchdogEvent() {
+    BarWatchdog io;
+    WatchdogTick(restartFailures, io);
+}
+
+void FallbackPollEvent() {
+    if (indicatorBar.IsShown()) {
+        RefreshBarLamps();
+    }
+}
+
+}  // namespace oruvel

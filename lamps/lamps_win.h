@@ -1,0 +1,23 @@
+// The lamps' shared state and the threads and timers that keep them following the keys.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "lamps/lamp_refresh.h"
+
+namespace oruvel {
+
+// The colour of a lit lamp, 0x00BBGGRR; written on the bar's thread, read by whoever refreshes.
+extern std::atomic<int32_t> litColour;
+// The key-state words that the last refresh stored.
+extern LockWords lockWords;
+
+// One refresh of the bar's lamps, on the calling thread.
+void RefreshBarLamps();
+// Start-up step 5: the poll worker; a failed start is left to the watchdog.
+void StartPollWorker();
+// Start-up step 6: the watchdog's period.
+void ArmWatchdog();
+
+}  // namespace oruvel

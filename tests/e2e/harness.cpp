@@ -1,0 +1,339 @@
+#include "tests/e2e/harness.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace e2e {
+
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (condition()) {
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+}
+
+namespace {
+
+std::wstring DriverFolder() {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path, length);
+    return folder.substr(0, folder.rfind(L'\\'));
+}
+
+void RemoveTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..") {
+                continue;
+            }
+            const std::wstring path = folder + L"\\" + name;
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(path);
+            } else {
+                DeleteFileW(path.c_str());
+            }
+        } while (FindNextFileW(search, &entry));
+        FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+}  // namespace
+
+ProgramFolder::ProgramFolder(const std::wstring& exeName, const std::wstring& folderName)
+    : exeName_(exeName) {
+    static int counter = 0;
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    path_ = std::wstring(temp) + L"oruvel-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(++counter) + folderName;
+    RemoveTree(path_);
+    EXPECT_TRUE(CreateDirectoryW(path_.c_str(), nullptr)) << "cannot create the test folder";
+    const std::wstring source = DriverFolder() + L"\\" + exeName;
+    EXPECT_TRUE(CopyFileW(source.c_str(), exe().c_str(), FALSE)) << "cannot copy the exe";
+}
+
+ProgramFolder::~ProgramFolder() { RemoveTree(path_); }
+
+Process::Process(const std::wstring& exe) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    const std::wstring folder = exe.substr(0, exe.rfind(L'\\'));
+    if (CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                       folder.c_str(), &startup, &info)) {
+        handle_ = info.hProcess;
+        thread_ = info.hThread;
+        id_ = info.dwProcessId;
+    }
+    EXPECT_NE(handle_, nullptr) << "cannot start the program";
+}
+
+Process::~Process() {
+    Kill();
+    if (handle_) {
+        CloseHandle(handle_);
+        CloseHandle(thread_);
+    }
+}
+
+void Process::Kill() {
+    if (Running()) {
+        TerminateProcess(handle_, 1);
+        WaitForSingleObject(handle_, 5000);
+    }
+}
+
+bool Process::Running() const {
+    return handle_ && WaitForSingleObject(handle_, 0) == WAIT_TIMEOUT;
+}
+
+long Process::ExitCode(std::chrono::milliseconds timeout) const {
+    if (!handle_ || WaitForSingleObject(handle_, static_cast<DWORD>(timeout.count())) != 0) {
+        return -1;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(handle_, &code);
+    return static_cast<long>(code);
+}
+
+std::vector<HWND> Process::Windows() const {
+    struct Search {
+        DWORD id;
+        std::vector<HWND> found;
+    } search{id_, {}};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == s->id) {
+                s->found.push_back(window);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND Process::VisibleWindowWithClass(const wchar_t* className) const {
+    for (HWND window : Windows()) {
+        wchar_t name[128] = {};
+        GetClassNameW(window, name, 128);
+        if (IsWindowVisible(window) && lstrcmpW(name, className) == 0) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+HWND Process::WaitForBar(std::chrono::milliseconds timeout) const {
+    HWND bar = nullptr;
+    WaitFor([&] { return (bar = VisibleWindowWithClass(L"OruvelIndicatorBar")) != nullptr; },
+            timeout);
+    return bar;
+}
+
+RECT WindowRect(HWND window) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+std::vector<RECT> WindowRegion(HWND window) {
+    std::vector<RECT> rects;
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    if (GetWindowRgn(window, region) != ERROR) {
+        const DWORD size = GetRegionData(region, 0, nullptr);
+        std::vector<char> data(size);
+        auto* header = reinterpret_cast<RGNDATA*>(data.data());
+        if (size && GetRegionData(region, size, header)) {
+            const RECT* begin = reinterpret_cast<const RECT*>(header->Buffer);
+            rects.assign(begin, begin + header->rdh.nCount);
+        }
+    }
+    DeleteObject(region);
+    return rects;
+}
+
+bool IsTopmost(HWND window) { return (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
+
+Pixels ScreenPixels(const RECT& area) {
+    Pixels pixels{area, {}};
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    GdiFlush();
+    const auto* begin = static_cast<const uint32_t*>(bits);
+    for (int i = 0; i < width * height; ++i) {
+        pixels.rgb.push_back(begin[i] & 0xFFFFFF);
+    }
+    SelectObject(memory, previous);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+int CountPixelsNear(const Pixels& pixels, const RECT& area, uint32_t rgb, int tolerance) {
+    int count = 0;
+    for (int y = area.top; y < area.bottom; ++y) {
+        for (int x = area.left; x < area.right; ++x) {
+            const uint32_t p = pixels.at(x, y);
+            int distance = 0;
+            for (int shift = 0; shift < 24; shift += 8) {
+                distance += std::abs(static_cast<int>((p >> shift) & 0xFF) -
+                                     static_cast<int>((rgb >> shift) & 0xFF));
+            }
+            count += distance <= tolerance;
+        }
+    }
+    return count;
+}
+
+void PressKey(WORD virtualKey, bool down) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = virtualKey;
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+    SendInput(1, &input, sizeof input);
+}
+
+void TapKey(WORD virtualKey) {
+    PressKey(virtualKey, true);
+    PressKey(virtualKey, false);
+}
+
+bool LockIsOn(WORD virtualKey) {
+    BYTE keys[256];
+    GetKeyState(0);  // brings this thread's key state up to date
+    GetKeyboardState(keys);
+    return keys[virtualKey] & 1;
+}
+
+void SetLock(WORD virtualKey, bool on) {
+    if (LockIsOn(virtualKey) != on) {
+        TapKey(virtualKey);
+    }
+    EXPECT_TRUE(WaitFor([&] { return LockIsOn(virtualKey) == on; }, 2000ms))
+        << "the lock key " << virtualKey << " did not turn " << (on ? "on" : "off");
+}
+
+void MoveMouse(int x, int y) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = (x * 65536 + GetSystemMetrics(SM_CXSCREEN) / 2) / GetSystemMetrics(SM_CXSCREEN);
+    input.mi.dy = (y * 65536 + GetSystemMetrics(SM_CYSCREEN) / 2) / GetSystemMetrics(SM_CYSCREEN);
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &input, sizeof input);
+    WaitFor([&] {
+        POINT at;
+        GetCursorPos(&at);
+        return at.x == x && at.y == y;
+    }, 1000ms);
+}
+
+void MouseButton(bool right, bool down) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = right ? (down ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_RIGHTUP)
+                             : (down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP);
+    SendInput(1, &input, sizeof input);
+}
+
+void Click(int x, int y, bool right) {
+    MoveMouse(x, y);
+    MouseButton(right, true);
+    MouseButton(right, false);
+}
+
+std::string ReadFileBytes(const std::wstring& path) {
+    std::string bytes;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return bytes;
+    }
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        bytes.append(buffer, got);
+    }
+    CloseHandle(file);
+    return bytes;
+}
+
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    DWORD written = 0;
+    const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                              nullptr) && written == bytes.size();
+    CloseHandle(file);
+    return ok;
+}
+
+bool FileExists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string Gbk(const wchar_t* text) {
+    const int size = WideCharToMultiByte(936, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string bytes(size > 0 ? size - 1 : 0, '\0');
+    WideCharToMultiByte(936, 0, text, -1, bytes.data(), size, nullptr, nullptr);
+    return bytes;
+}
+
+void SaveScreenshot(const std::string& name) {
+    const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    const Pixels pixels = ScreenPixels(screen);
+    const int width = screen.right, height = screen.bottom;
+    BITMAPFILEHEADER file{};
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = -height;
+    info.biPlanes = 1;
+    info.biBitCount = 32;
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + width * height * 4;
+    std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
+    bytes.append(reinterpret_cast<const char*>(&info), sizeof info);
+    bytes.append(reinterpret_cast<const char*>(pixels.rgb.data()), pixels.rgb.size() * 4);
+    wchar_t folder[MAX_PATH] = L".";
+    GetEnvironmentVariableW(L"ORUVEL_E2E_ARTIFACTS", folder, MAX_PATH);
+    std::wstring path = std::wstring(folder) + L"\\";
+    for (char c : name) {
+        path += (isalnum(static_cast<unsigned char>(c)) ? static_cast<wchar_t>(c) : L'_');
+    }
+    WriteFileBytes(path + L".bmp", bytes);
+}
+
+}  // namespace e2e

@@ -1,0 +1,102 @@
+// Helpers of the end-to-end driver: it starts copies of oruvel.exe, drives them with real
+// input and observes them from outside, knowing nothing of the program's internals.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+using namespace std::chrono_literals;
+
+// Polls `condition` until it holds or `timeout` has passed; true when it held.
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 5000ms);
+
+// A copy of oruvel.exe (or another build of it beside the driver) in a fresh folder of its own,
+// removed again with everything in it at the end of the test.
+class ProgramFolder {
+public:
+    explicit ProgramFolder(const std::wstring& exeName = L"oruvel.exe",
+                           const std::wstring& folderName = L"");
+    ProgramFolder(const ProgramFolder&) = delete;
+    ProgramFolder& operator=(const ProgramFolder&) = delete;
+    ~ProgramFolder();
+
+    const std::wstring& path() const { return path_; }
+    std::wstring exe() const { return path_ + L"\\" + exeName_; }
+    std::wstring config() const { return path_ + L"\\config.ini"; }
+
+private:
+    std::wstring path_;
+    std::wstring exeName_;
+};
+
+// A running process of the program; terminated at the end of the test if still running.
+class Process {
+public:
+    explicit Process(const std::wstring& exe);
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+    ~Process();
+
+    DWORD id() const { return id_; }
+    HANDLE handle() const { return handle_; }
+    bool Running() const;
+    // The exit code once the process has ended within `timeout`; -1 otherwise.
+    long ExitCode(std::chrono::milliseconds timeout = 5000ms) const;
+    // Waits for the process's bar window to be shown; null if it is not within `timeout`.
+    HWND WaitForBar(std::chrono::milliseconds timeout = 8000ms) const;
+    // The process's top-level windows, visible or not.
+    std::vector<HWND> Windows() const;
+    // Its visible top-level window with this caption, or null.
+    HWND VisibleWindowWithClass(const wchar_t* className) const;
+    void Kill();
+
+private:
+    HANDLE handle_ = nullptr;
+    HANDLE thread_ = nullptr;
+    DWORD id_ = 0;
+};
+
+RECT WindowRect(HWND window);
+// The window's region as rectangles in window coordinates; empty when it has none.
+std::vector<RECT> WindowRegion(HWND window);
+bool IsTopmost(HWND window);
+
+// Screen pixels as 0x00RRGGBB, row by row.
+struct Pixels {
+    RECT area{};
+    std::vector<uint32_t> rgb;
+    uint32_t at(int x, int y) const {
+        return rgb[(y - area.top) * (area.right - area.left) + (x - area.left)];
+    }
+};
+Pixels ScreenPixels(const RECT& area);
+// How many pixels in `area` are close to `rgb`.
+int CountPixelsNear(const Pixels& pixels, const RECT& area, uint32_t rgb, int tolerance = 40);
+
+// Real input through SendInput.
+void PressKey(WORD virtualKey, bool down);
+void TapKey(WORD virtualKey);
+bool LockIsOn(WORD virtualKey);
+void SetLock(WORD virtualKey, bool on);
+void MoveMouse(int x, int y);
+void MouseButton(bool right, bool down);
+void Click(int x, int y, bool right = false);
+
+std::string ReadFileBytes(const std::wstring& path);
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+bool FileExists(const std::wstring& path);
+
+// GBK text of the settings file's lines.
+std::string Gbk(const wchar_t* text);
+
+// Saves a screenshot of the whole screen as a .bmp file named after the test.
+void SaveScreenshot(const std::string& name);
+
+}  // namespace e2e

@@ -1,0 +1,7 @@
+#include "ui/settings_window_win.h"
+
+namespace oruvel {
+
+void OpenSettingsWindow() {}
+
+}  // namespace oruvel

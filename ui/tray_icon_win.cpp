@@ -1,0 +1,108 @@
+#include "ui/tray_icon_win.h"
+
+#include <shellapi.h>
+
+#include <cstring>
+
+#include "assets/resource_ids.h"
+#include "ui/bar_events_win.h"
+#include "ui/indicator_bar_win.h"
+#include "ui/resources_win.h"
+
+namespace oruvel {
+
+namespace {
+
+constexpr UINT kTrayIconId = 100;
+constexpr char kTip[] = "Oruvel";
+
+// The icon file's single image, as CreateIconFromResourceEx wants it: the bytes after the
+// directory entry that points at them.
+HICON IconFromFile(std::span<const uint8_t> file) {
+    constexpr size_t kEntrySizeAt = 6 + 8, kEntryOffsetAt = 6 + 12;
+    if (file.size() < kEntryOffsetAt + 4) {
+        return nullptr;
+    }
+    auto read32 = [&](size_t at) {
+        return uint32_t{file[at]} | uint32_t{file[at + 1]} << 8 | uint32_t{file[at + 2]} << 16 |
+               uint32_t{file[at + 3]} << 24;
+    };
+    const uint32_t size = read32(kEntrySizeAt);
+    const uint32_t offset = read32(kEntryOffsetAt);
+    if (offset > file.size() || size > file.size() - offset) {
+        return nullptr;
+    }
+    return CreateIconFromResourceEx(const_cast<uint8_t*>(file.data() + offset), size, TRUE,
+                                    0x00030000, 32, 32, LR_DEFAULTCOLOR);
+}
+
+}  // namespace
+
+void TrayIcon::Install(HWND owner) {
+    owner_ = owner;
+    icon_.reset(IconFromFile(ResourceBytes(IDR_TRAY_ICON)));
+    if (icon_) {
+        Register();
+    }
+}
+
+void TrayIcon::Reinstall() {
+    if (icon_) {
+        Register();
+    }
+}
+
+void TrayIcon::Register() {
+    // The first, smallest form of the record: no version is negotiated, so notifications
+    // arrive in the classic form with the mouse message in lParam.
+    NOTIFYICONDATAA record{};
+    record.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    record.hWnd = owner_;
+    record.uID = kTrayIconId;
+    record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    record.uCallbackMessage = kTrayCallback;
+    record.hIcon = icon_.get();
+    char tip[64];
+    CopyTrayTip(kTip, tip);
+    std::memcpy(record.szTip, tip, sizeof tip);  // the first form's tip field is 64 bytes
+    Shell_NotifyIconA(NIM_ADD, &record);
+}
+
+void TrayIcon::Remove() {
+    if (!icon_) {
+        return;
+    }
+    NOTIFYICONDATAA record{};
+    record.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    record.hWnd = owner_;
+    record.uID = kTrayIconId;
+    Shell_NotifyIconA(NIM_DELETE, &record);
+    icon_.reset();
+}
+
+void InstallTrayIcon() { indicatorBar.trayIcon().Install(indicatorBar.window()); }
+
+void ToggleBar() {
+    HWND bar = indicatorBar.window();
+    if (IsWindowVisible(bar)) {
+        ShowWindow(bar, SW_HIDE);
+    } else {
+        ShowWindow(bar, SW_SHOW);
+        ShowWindow(bar, SW_SHOWNORMAL);
+    }
+}
+
+void HandleTrayEvent(TrayEvent event) {
+    switch (event) {
+        case TrayEvent::LeftDoubleClick:
+            ToggleBar();
+            break;
+        case TrayEvent::RightClick:
+            ShowBarMenu();
+            break;
+        case TrayEvent::LeftClick:
+            break;
+    }
+}
+
+}  // namespace oruvel
