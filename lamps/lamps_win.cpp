@@ -19,6 +19,11 @@ UniqueHandle workerThread;
 int32_t restartFailures = 0;
 
 DWORD WINAPI PollWorker(void*) {
+    // Share the bar's input state: a thread of its own would not see the lock keys change
+    // while the bar is the foreground window (seen under Wine), since key messages then
+    // update the bar thread's state only.
+    AttachThreadInput(GetCurrentThreadId(),
+                      GetWindowThreadProcessId(indicatorBar.window(), nullptr), TRUE);
     for (;;) {
         // A bar that is hidden, or already destroyed at the end of the program, is not touched.
         if (indicatorBar.IsShown()) {

@@ -65,7 +65,9 @@ ProgramFolder::ProgramFolder(const std::wstring& exeName, const std::wstring& fo
     EXPECT_TRUE(CopyFileW(source.c_str(), exe().c_str(), FALSE)) << "cannot copy the exe";
 }
 
-ProgramFolder::~ProgramFolder() { RemoveTree(path_); }
+ProgramFolder::~ProgramFolder() {
+    RemoveTree(path_);
+}
 
 Process::Process(const std::wstring& exe) {
     STARTUPINFOW startup{};
@@ -142,9 +144,19 @@ HWND Process::VisibleWindowWithClass(const wchar_t* className) const {
 
 HWND Process::WaitForBar(std::chrono::milliseconds timeout) const {
     HWND bar = nullptr;
-    WaitFor([&] { return (bar = VisibleWindowWithClass(L"OruvelIndicatorBar")) != nullptr; },
-            timeout);
-    return bar;
+    // Shown means on screen: X maps a window a moment after Windows calls it visible.
+    const bool shown = WaitFor(
+        [&] {
+            bar = VisibleWindowWithClass(L"OruvelIndicatorBar");
+            if (!bar) {
+                return false;
+            }
+            const RECT rect = WindowRect(bar);
+            const RECT edge{rect.right - 1, rect.top + 10, rect.right, rect.top + 11};
+            return ScreenPixels(edge).rgb[0] != 0;
+        },
+        timeout);
+    return shown ? bar : nullptr;
 }
 
 RECT WindowRect(HWND window) {
@@ -169,7 +181,9 @@ std::vector<RECT> WindowRegion(HWND window) {
     return rects;
 }
 
-bool IsTopmost(HWND window) { return (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
+bool IsTopmost(HWND window) {
+    return (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+}
 
 Pixels ScreenPixels(const RECT& area) {
     Pixels pixels{area, {}};
@@ -243,18 +257,37 @@ void SetLock(WORD virtualKey, bool on) {
         << "the lock key " << virtualKey << " did not turn " << (on ? "on" : "off");
 }
 
+bool NewThreadSeesLock(WORD virtualKey) {
+    struct Probe {
+        WORD key;
+        bool on = false;
+    } probe{virtualKey};
+    HANDLE thread = CreateThread(
+        nullptr, 0,
+        [](void* param) -> DWORD {
+            auto* p = static_cast<Probe*>(param);
+            p->on = GetKeyState(p->key) & 1;
+            return 0;
+        },
+        &probe, 0, nullptr);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    return probe.on == LockIsOn(virtualKey);
+}
+
 void MoveMouse(int x, int y) {
     INPUT input{};
     input.type = INPUT_MOUSE;
-    input.mi.dx = (x * 65536 + GetSystemMetrics(SM_CXSCREEN) / 2) / GetSystemMetrics(SM_CXSCREEN);
-    input.mi.dy = (y * 65536 + GetSystemMetrics(SM_CYSCREEN) / 2) / GetSystemMetrics(SM_CYSCREEN);
+    // Absolute coordinates are in 1/65536 of the screen; rounding up lands on the pixel itself
+    // when they are scaled back down.
+    const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    input.mi.dx = (x * 65536 + width - 1) / width;
+    input.mi.dy = (y * 65536 + height - 1) / height;
     input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
     SendInput(1, &input, sizeof input);
-    WaitFor([&] {
-        POINT at;
-        GetCursorPos(&at);
-        return at.x == x && at.y == y;
-    }, 1000ms);
+    POINT at{};
+    EXPECT_TRUE(WaitFor([&] { return GetCursorPos(&at) && at.x == x && at.y == y; }, 2000ms))
+        << "the pointer is at " << at.x << "," << at.y << ", not at " << x << "," << y;
 }
 
 void MouseButton(bool right, bool down) {
@@ -293,8 +326,9 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
         return false;
     }
     DWORD written = 0;
-    const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                              nullptr) && written == bytes.size();
+    const bool ok =
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+        written == bytes.size();
     CloseHandle(file);
     return ok;
 }
@@ -334,6 +368,41 @@ void SaveScreenshot(const std::string& name) {
         path += (isalnum(static_cast<unsigned char>(c)) ? static_cast<wchar_t>(c) : L'_');
     }
     WriteFileBytes(path + L".bmp", bytes);
+}
+
+}  // namespace e2e
+
+namespace e2e {
+
+void LockKeysOff::SetUp() {
+    for (WORD key : {VK_NUMLOCK, VK_CAPITAL, VK_SCROLL}) {
+        SetLock(key, false);
+    }
+}
+
+void LockKeysOff::TearDown() {
+    // Taken now, while the case's program is still on screen.
+    if (HasFailure()) {
+        const auto* test = testing::UnitTest::GetInstance()->current_test_info();
+        SaveScreenshot(std::string(test->test_suite_name()) + "." + test->name());
+    }
+    SetUp();
+}
+
+int LampPixelsNear(HWND bar, LampColumns lamp, uint32_t rgb) {
+    // Num's text lies left of column 25, Caps's between its neighbours' rectangles, Scroll's
+    // right of column 68; rows 2 to 19 hold the lamps.
+    static constexpr LONG kColumns[][2] = {{0, 25}, {40, 55}, {69, 99}};
+    const RECT bounds = WindowRect(bar);
+    const auto& c = kColumns[static_cast<int>(lamp)];
+    const RECT area{bounds.left + c[0], bounds.top + 2, bounds.left + c[1], bounds.top + 20};
+    return CountPixelsNear(ScreenPixels(area), area, rgb, 60);
+}
+
+void PressOnBar(HWND bar, POINT at, bool right) {
+    const RECT bounds = WindowRect(bar);
+    MoveMouse(bounds.left + at.x, bounds.top + at.y);
+    MouseButton(right, true);
 }
 
 }  // namespace e2e

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -20,7 +22,7 @@ bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
 // A copy of oruvel.exe (or another build of it beside the driver) in a fresh folder of its own,
 // removed again with everything in it at the end of the test.
 class ProgramFolder {
-public:
+  public:
     explicit ProgramFolder(const std::wstring& exeName = L"oruvel.exe",
                            const std::wstring& folderName = L"");
     ProgramFolder(const ProgramFolder&) = delete;
@@ -31,14 +33,14 @@ public:
     std::wstring exe() const { return path_ + L"\\" + exeName_; }
     std::wstring config() const { return path_ + L"\\config.ini"; }
 
-private:
+  private:
     std::wstring path_;
     std::wstring exeName_;
 };
 
 // A running process of the program; terminated at the end of the test if still running.
 class Process {
-public:
+  public:
     explicit Process(const std::wstring& exe);
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
@@ -49,7 +51,8 @@ public:
     bool Running() const;
     // The exit code once the process has ended within `timeout`; -1 otherwise.
     long ExitCode(std::chrono::milliseconds timeout = 5000ms) const;
-    // Waits for the process's bar window to be shown; null if it is not within `timeout`.
+    // Waits for the process's bar window to be shown and painted; null if it is not within
+    // `timeout`.
     HWND WaitForBar(std::chrono::milliseconds timeout = 8000ms) const;
     // The process's top-level windows, visible or not.
     std::vector<HWND> Windows() const;
@@ -57,7 +60,7 @@ public:
     HWND VisibleWindowWithClass(const wchar_t* className) const;
     void Kill();
 
-private:
+  private:
     HANDLE handle_ = nullptr;
     HANDLE thread_ = nullptr;
     DWORD id_ = 0;
@@ -85,6 +88,9 @@ void PressKey(WORD virtualKey, bool down);
 void TapKey(WORD virtualKey);
 bool LockIsOn(WORD virtualKey);
 void SetLock(WORD virtualKey, bool on);
+// Whether a thread started now sees the lock's present state. Wine 8 gives a new thread the
+// key state of its own start-up, where a lock switched on earlier reads as off.
+bool NewThreadSeesLock(WORD virtualKey);
 void MoveMouse(int x, int y);
 void MouseButton(bool right, bool down);
 void Click(int x, int y, bool right = false);
@@ -98,5 +104,23 @@ std::string Gbk(const wchar_t* text);
 
 // Saves a screenshot of the whole screen as a .bmp file named after the test.
 void SaveScreenshot(const std::string& name);
+
+}  // namespace e2e
+
+namespace e2e {
+
+// A case that starts and ends with Num, Caps and Scroll Lock off, whatever happens in it.
+class LockKeysOff : public testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+};
+
+// Text pixels of each lamp, counted in the columns that belong to that lamp alone.
+enum class LampColumns { Num, Caps, Scroll };
+int LampPixelsNear(HWND bar, LampColumns lamp, uint32_t rgb);
+
+// Presses the left button at a point of the bar (window coordinates) and keeps it down.
+void PressOnBar(HWND bar, POINT at, bool right = false);
 
 }  // namespace e2e

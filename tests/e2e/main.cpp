@@ -8,7 +8,7 @@ namespace {
 class ScreenshotOnFailure : public testing::EmptyTestEventListener {
     void OnTestEnd(const testing::TestInfo& test) override {
         if (test.result()->Failed()) {
-            e2e::SaveScreenshot(std::string(test.test_suite_name()) + "." + test.name());
+            e2e::SaveScreenshot(std::string(test.test_suite_name()) + "." + test.name() + ".end");
         }
     }
 };

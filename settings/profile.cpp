@@ -1,0 +1,264 @@
+#include "settings/profile.h"
+
+#include <cstring>
+
+namespace oruvel {
+namespace {
+
+constexpr std::size_t kNone = std::string_view::npos;
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && IsBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+char AsciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool IsGbkLeadByte(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= 0x81 && byte <= 0xFE;
+}
+
+// ASCII letters match without regard to case. A GBK double-byte character matches only itself,
+// even when its trail byte is an ASCII letter (as in 0x8141): the system compares names as
+// characters, not bytes.
+bool NamesMatch(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (IsGbkLeadByte(a[i])) {
+            if (a[i] != b[i] || (i + 1 < a.size() && a[i + 1] != b[i + 1])) {
+                return false;
+            }
+            ++i;
+        } else if (AsciiLower(a[i]) != AsciiLower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// One line of the file as offsets into it: [begin, end) is its text, [end, next) its line end
+// (empty on a last line without one).
+struct Line {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    std::size_t next = 0;
+};
+
+// Walks the lines of a file. The next '\r' and the next '\n' are each searched for only when
+// the walk has passed the last one found, so a file with one kind of line end, or none, is
+// still walked in linear time.
+class LineScanner {
+  public:
+    explicit LineScanner(std::string_view text)
+        : text_(text), nextCr_(Find('\r')), nextLf_(Find('\n')) {}
+
+    bool Next(Line& line) {
+        if (pos_ >= text_.size()) {
+            return false;
+        }
+        if (nextCr_ < pos_) {
+            nextCr_ = Find('\r');
+        }
+        if (nextLf_ < pos_) {
+            nextLf_ = Find('\n');
+        }
+        const std::size_t end = nextCr_ < nextLf_ ? nextCr_ : nextLf_;
+        line.begin = pos_;
+        line.end = end;
+        if (end == text_.size()) {
+            line.next = end;
+        } else {
+            const bool crlf =
+                text_[end] == '\r' && end + 1 < text_.size() && text_[end + 1] == '\n';
+            line.next = end + (crlf ? 2 : 1);
+        }
+        pos_ = line.next;
+        return true;
+    }
+
+    // Steps over the empty lines that follow the line last returned: a run of line ends.
+    void SkipEmptyLines() {
+        while (pos_ < text_.size() && (text_[pos_] == '\r' || text_[pos_] == '\n')) {
+            ++pos_;
+        }
+    }
+
+  private:
+    // The position of the next `c` at or after pos_, or the text's size when there is none.
+    std::size_t Find(char c) const {
+        if (pos_ >= text_.size()) {
+            return text_.size();  // also keeps a null data() away from memchr
+        }
+        const void* found = std::memchr(text_.data() + pos_, c, text_.size() - pos_);
+        return found == nullptr
+                   ? text_.size()
+                   : static_cast<std::size_t>(static_cast<const char*>(found) - text_.data());
+    }
+
+    std::string_view text_;
+    std::size_t pos_ = 0;
+    std::size_t nextCr_;
+    std::size_t nextLf_;
+};
+
+enum class LineKind { kBlank, kSection, kKey, kOther };
+
+struct ParsedLine {
+    LineKind kind = LineKind::kOther;
+    std::string_view name;   // section name or key, without surrounding blanks
+    std::string_view value;  // raw text after '=' on a key line
+};
+
+ParsedLine ParseLine(std::string_view text) {
+    ParsedLine parsed;
+    const std::string_view content = TrimBlanks(text);
+    if (content.empty()) {
+        parsed.kind = LineKind::kBlank;
+        return parsed;
+    }
+    if (content.front() == '[') {
+        const std::size_t close = content.find(']', 1);
+        if (close != kNone) {
+            parsed.kind = LineKind::kSection;
+            parsed.name = TrimBlanks(content.substr(1, close - 1));
+            return parsed;
+        }
+    }
+    if (content.front() == ';') {
+        return parsed;
+    }
+    const std::size_t equals = content.find('=');
+    if (equals == kNone) {
+        return parsed;
+    }
+    parsed.kind = LineKind::kKey;
+    parsed.name = TrimBlanks(content.substr(0, equals));
+    parsed.value = content.substr(equals + 1);
+    return parsed;
+}
+
+std::string CleanValue(std::string_view raw) {
+    // A value is a zero-terminated text to whoever reads it, so a NUL byte ends it.
+    std::string_view value = TrimBlanks(raw.substr(0, raw.find('\0')));
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+        value = value.substr(1, value.size() - 2);
+    }
+    return std::string(value.substr(0, kMaxProfileValueBytes));
+}
+
+// Where a key sits in a file, or where it would go.
+struct KeyPlace {
+    bool sectionFound = false;
+    bool keyFound = false;
+    Line keyLine;          // when keyFound
+    Line lastContentLine;  // when sectionFound: the section's last non-blank line (or its header)
+    std::string_view lineEnd;  // the first line end seen, empty if none was
+};
+
+KeyPlace FindKey(std::string_view file, std::string_view section, std::string_view key) {
+    KeyPlace place;
+    LineScanner scanner(file);
+    Line line;
+    bool inSection = false;
+    while (scanner.Next(line)) {
+        if (place.lineEnd.empty() && line.next > line.end) {
+            place.lineEnd = file.substr(line.end, line.next - line.end);
+        }
+        scanner.SkipEmptyLines();  // nothing to find there, and a file may hold millions
+        if (line.begin == line.end) {
+            continue;
+        }
+        const ParsedLine parsed = ParseLine(file.substr(line.begin, line.end - line.begin));
+        if (parsed.kind == LineKind::kSection) {
+            if (inSection) {
+                break;  // only the first section of the name counts
+            }
+            inSection = NamesMatch(parsed.name, section);
+            if (inSection) {
+                place.sectionFound = true;
+                place.lastContentLine = line;
+            }
+            continue;
+        }
+        if (!inSection) {
+            continue;
+        }
+        if (parsed.kind != LineKind::kBlank) {
+            place.lastContentLine = line;
+        }
+        if (parsed.kind == LineKind::kKey && NamesMatch(parsed.name, key)) {
+            place.keyFound = true;
+            place.keyLine = line;
+            break;
+        }
+    }
+    return place;
+}
+
+}  // namespace
+
+std::optional<std::string> ReadProfileString(std::string_view fileBytes, std::string_view section,
+                                             std::string_view key) {
+    const KeyPlace place = FindKey(fileBytes, section, key);
+    if (!place.keyFound) {
+        return std::nullopt;
+    }
+    const Line& line = place.keyLine;
+    return CleanValue(ParseLine(fileBytes.substr(line.begin, line.end - line.begin)).value);
+}
+
+std::string WriteProfileString(std::string_view fileBytes, std::string_view section,
+                               std::string_view key, std::string_view value) {
+    const KeyPlace place = FindKey(fileBytes, section, key);
+    const std::string_view lineEnd = place.lineEnd.empty() ? "\r\n" : place.lineEnd;
+
+    std::string out;
+    out.reserve(fileBytes.size() + section.size() + key.size() + value.size() + 8);
+    if (place.keyFound) {
+        // The line becomes "key=value" in the file's spelling of the key, as the system writes
+        // it: blanks around the key and the '=' go, the line end stays.
+        const Line& line = place.keyLine;
+        const ParsedLine parsed = ParseLine(fileBytes.substr(line.begin, line.end - line.begin));
+        out.append(fileBytes.substr(0, line.begin));
+        out.append(parsed.name).append("=").append(value);
+        out.append(fileBytes.substr(line.end));
+        return out;
+    }
+
+    std::string keyLine;
+    keyLine.append(key).append("=").append(value);
+    if (place.sectionFound) {
+        const Line& last = place.lastContentLine;
+        out.append(fileBytes.substr(0, last.next));
+        if (last.next == last.end) {
+            out.append(lineEnd);  // the section's last line is the file's, without a line end
+        }
+        out.append(keyLine).append(lineEnd);
+        out.append(fileBytes.substr(last.next));
+    } else {
+        out.append(fileBytes);
+        if (!fileBytes.empty() && fileBytes.back() != '\n' && fileBytes.back() != '\r') {
+            out.append(lineEnd);
+        }
+        out.append("[").append(section).append("]").append(lineEnd);
+        out.append(keyLine).append(lineEnd);
+    }
+    return out;
+}
+
+}  // namespace oruvel

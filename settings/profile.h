@@ -1,0 +1,49 @@
+// Private-profile (INI) reading and writing on byte strings, with the rules of the Windows
+// private-profile functions, so that the settings file reads the same whatever the system's
+// ANSI code page is. Names and values are GBK bytes; nothing here decodes them.
+//
+// A file is a sequence of lines, each ended by "\r\n", "\n" or "\r" (the last may have no end).
+// Blanks are spaces and tabs.
+// - A section line starts, after blanks, with '[' and holds a ']'; the name is what lies
+//   between '[' and the first ']', without surrounding blanks. Anything after ']' is ignored.
+// - A key line is any other line that holds '=' and does not start, after blanks, with ';':
+//   the key is what lies before the first '=', the value what follows it.
+// - Every other line (blank, comment, no '=') is kept but never read.
+// Names match with ASCII letters compared without regard to case; GBK double-byte characters
+// (lead byte 0x81..0xFE and the byte after it) and all other bytes compare exactly.
+// Only the first section of a name counts, and in it only the first line of a key.
+// Every function runs in time linear in the size of the file, whatever bytes it holds.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace oruvel {
+
+// The longest value a read gives: the system's reads fill a 10240-byte buffer with a
+// terminating zero.
+inline constexpr std::size_t kMaxProfileValueBytes = 10239;
+
+// The value of `key` in `section` of the file `fileBytes`; nullopt when the section or the key
+// is missing. The value loses its leading and trailing blanks, then one pair of double or single
+// quotes when it begins and ends with the same one; an empty value gives "". A value ends at a
+// NUL byte, as the zero-terminated text it is to its reader; a longer value is cut to its first
+// kMaxProfileValueBytes bytes.
+std::optional<std::string> ReadProfileString(std::string_view fileBytes, std::string_view section,
+                                             std::string_view key);
+
+// The bytes of `fileBytes` after setting `key` in `section` to `value`:
+// - the key's line (as ReadProfileString finds it) is rewritten as "key=value", with the key
+//   spelled as in the file and the line's own line end;
+// - a missing key gets the line "key=value" after the last non-blank line of the section;
+// - a missing section gets "[section]" and "key=value" at the end of the file, on a new line.
+// Every other byte stays as it was. New lines end the way the file's first line ends, or with
+// "\r\n" when no line of the file has an end; an empty file gives "[section]\r\nkey=value\r\n".
+// The caller passes a section without ']', a key without '=', and none of the three with a line
+// end; the settings' own names and values always are so.
+std::string WriteProfileString(std::string_view fileBytes, std::string_view section,
+                               std::string_view key, std::string_view value);
+
+}  // namespace oruvel
