@@ -23,13 +23,19 @@ UniqueMapView instanceView;
 }  // namespace
 
 void InstanceGuard() {
-    uint32_t runningBar = 0;
     if (UniqueHandle existing{OpenFileMappingA(FILE_MAP_READ, FALSE, kMappingName)}) {
         if (UniqueMapView view{MapViewOfFile(existing.get(), FILE_MAP_READ, 0, 0, 0)}) {
+            int32_t runningBar = 0;
             RtlMoveMemory(&runningBar, view.get(), sizeof runningBar);
+            view.reset();
+            // Window handles carry 32 significant bits; widening them sign-extends, as
+            // LongToHandle does.
+            HWND bar = reinterpret_cast<HWND>(static_cast<intptr_t>(runningBar));
+            ShowWindow(bar, SW_RESTORE);
+            // SW_RESTORE leaves a bar that is already visible and normal-sized as it is,
+            // inactive included; a process the user has just started may hand it the foreground.
+            SetForegroundWindow(bar);
         }
-        // Window handles fit in 32 bits, also in 64-bit processes.
-        ShowWindow(reinterpret_cast<HWND>(static_cast<uintptr_t>(runningBar)), SW_RESTORE);
         EndProgramNow(0);
     }
 
