@@ -31,15 +31,6 @@ bool InMoveLoop(HWND bar) {
            (info.flags & GUI_INMOVESIZE) && info.hwndMoveSize == bar;
 }
 
-int Distance(uint32_t a, uint32_t b) {
-    int d = 0;
-    for (int shift = 0; shift < 24; shift += 8) {
-        d +=
-            std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF));
-    }
-    return d;
-}
-
 }  // namespace
 
 TEST_F(BarTest, IsABorderlessToolWindowWithThePictureAndRoundedCorners) {
@@ -95,7 +86,7 @@ TEST_F(BarTest, IsABorderlessToolWindowWithThePictureAndRoundedCorners) {
     };
     for (const auto& spot : spots) {
         const uint32_t seen = pixels.at(rect.left + spot.at.x, rect.top + spot.at.y);
-        EXPECT_LE(Distance(seen, spot.rgb), 45)
+        EXPECT_LE(ColourDistance(seen, spot.rgb), 45)
             << spot.what << ": expected about " << std::hex << spot.rgb << ", seen " << seen;
     }
 }
@@ -185,7 +176,8 @@ TEST_F(BarTest, PressAndDragOnTheBarsOwnStripsMovesIt) {
             MoveMouse(to.x + 1, to.y);
             MoveMouse(to.x, to.y);
             return false;
-        })) << "bar at " << WindowRect(bar).left << "," << WindowRect(bar).top << ", expected "
+        })) << "bar at "
+            << WindowRect(bar).left << "," << WindowRect(bar).top << ", expected "
             << start.left + 30 << "," << start.top + 40;
         MouseButton(false, false);
         MoveMouse(from.x, from.y);  // the button is up: the bar stays

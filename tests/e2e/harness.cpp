@@ -212,17 +212,20 @@ Pixels ScreenPixels(const RECT& area) {
     return pixels;
 }
 
+int ColourDistance(uint32_t a, uint32_t b) {
+    int distance = 0;
+    for (int shift = 0; shift < 24; shift += 8) {
+        distance +=
+            std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF));
+    }
+    return distance;
+}
+
 int CountPixelsNear(const Pixels& pixels, const RECT& area, uint32_t rgb, int tolerance) {
     int count = 0;
     for (int y = area.top; y < area.bottom; ++y) {
         for (int x = area.left; x < area.right; ++x) {
-            const uint32_t p = pixels.at(x, y);
-            int distance = 0;
-            for (int shift = 0; shift < 24; shift += 8) {
-                distance += std::abs(static_cast<int>((p >> shift) & 0xFF) -
-                                     static_cast<int>((rgb >> shift) & 0xFF));
-            }
-            count += distance <= tolerance;
+            count += ColourDistance(pixels.at(x, y), rgb) <= tolerance;
         }
     }
     return count;

@@ -80,7 +80,9 @@ struct Pixels {
     }
 };
 Pixels ScreenPixels(const RECT& area);
-// How many pixels in `area` are close to `rgb`.
+// The distance of two colours: the sum of the differences of red, green and blue.
+int ColourDistance(uint32_t a, uint32_t b);
+// How many pixels in `area` are within `tolerance` of `rgb`.
 int CountPixelsNear(const Pixels& pixels, const RECT& area, uint32_t rgb, int tolerance = 40);
 
 // Real input through SendInput.

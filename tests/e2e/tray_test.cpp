@@ -172,15 +172,6 @@ Ink MenuTextInk(const std::wstring& text) {
     return ink;
 }
 
-int Distance(uint32_t a, uint32_t b) {
-    int d = 0;
-    for (int shift = 0; shift < 24; shift += 8) {
-        d +=
-            std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF));
-    }
-    return d;
-}
-
 // Where `ink` is seen in `screen`: the screen rectangle it covers.
 std::optional<RECT> FindInk(const Pixels& screen, const Ink& ink) {
     constexpr int kTolerance = 30;
@@ -190,8 +181,8 @@ std::optional<RECT> FindInk(const Pixels& screen, const Ink& ink) {
             bool same = true;
             for (int j = 0; same && j < ink.height; ++j) {
                 for (int i = 0; same && i < ink.width; ++i) {
-                    same =
-                        Distance(screen.at(x + i, y + j), ink.rgb[j * ink.width + i]) <= kTolerance;
+                    same = ColourDistance(screen.at(x + i, y + j), ink.rgb[j * ink.width + i]) <=
+                           kTolerance;
                 }
             }
             if (same) {
@@ -240,7 +231,7 @@ MenuSeen ReadMenu(HWND menu) {
             const POINT p{x, y};
             const bool inText = (seen.settings && PtInRect(&*seen.settings, p)) ||
                                 (seen.exit && PtInRect(&*seen.exit, p));
-            seen.strayInk += !inText && Distance(pixels.at(x, y), paper) > 30;
+            seen.strayInk += !inText && ColourDistance(pixels.at(x, y), paper) > 30;
         }
     }
     return seen;
