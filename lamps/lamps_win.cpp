@@ -21,7 +21,8 @@ int32_t restartFailures = 0;
 DWORD WINAPI PollWorker(void*) {
     // Share the bar's input state: a thread of its own would not see the lock keys change
     // while the bar is the foreground window (seen under Wine), since key messages then
-    // update the bar thread's state only.
+    // update the bar thread's state only. Wine 8 clears the shared key state when attaching and
+    // syncs only later changes, so a lock that is on at this moment reads off until it changes.
     AttachThreadInput(GetCurrentThreadId(),
                       GetWindowThreadProcessId(indicatorBar.window(), nullptr), TRUE);
     for (;;) {
