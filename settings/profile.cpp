@@ -123,6 +123,20 @@ struct ParsedLine {
     std::string_view value;  // raw text after '=' on a key line
 };
 
+// The first ']' after the leading '[', or kNone. A GBK double-byte character is stepped over
+// whole: its trail byte may be 0x5D, the ']' of ASCII, as in 乚 (0x815D).
+std::size_t FindClosingBracket(std::string_view content) {
+    for (std::size_t i = 1; i < content.size(); ++i) {
+        if (content[i] == ']') {
+            return i;
+        }
+        if (IsGbkLeadByte(content[i])) {
+            ++i;
+        }
+    }
+    return kNone;
+}
+
 ParsedLine ParseLine(std::string_view text) {
     ParsedLine parsed;
     const std::string_view content = TrimBlanks(text);
@@ -131,7 +145,7 @@ ParsedLine ParseLine(std::string_view text) {
         return parsed;
     }
     if (content.front() == '[') {
-        const std::size_t close = content.find(']', 1);
+        const std::size_t close = FindClosingBracket(content);
         if (close != kNone) {
             parsed.kind = LineKind::kSection;
             parsed.name = TrimBlanks(content.substr(1, close - 1));
@@ -212,8 +226,8 @@ KeyPlace FindKey(std::string_view file, std::string_view section, std::string_vi
 
 }  // namespace
 
-std::optional<std::string> ReadProfileString(std::string_view fileBytes, std::string_view section,
-                                             std::string_view key) {
+std::optional<std::string> ReadProfileValue(std::string_view fileBytes, std::string_view section,
+                                            std::string_view key) {
     const KeyPlace place = FindKey(fileBytes, section, key);
     if (!place.keyFound) {
         return std::nullopt;
@@ -222,8 +236,8 @@ std::optional<std::string> ReadProfileString(std::string_view fileBytes, std::st
     return CleanValue(ParseLine(fileBytes.substr(line.begin, line.end - line.begin)).value);
 }
 
-std::string WriteProfileString(std::string_view fileBytes, std::string_view section,
-                               std::string_view key, std::string_view value) {
+std::string WriteProfileValue(std::string_view fileBytes, std::string_view section,
+                              std::string_view key, std::string_view value) {
     const KeyPlace place = FindKey(fileBytes, section, key);
     const std::string_view lineEnd = place.lineEnd.empty() ? "\r\n" : place.lineEnd;
 

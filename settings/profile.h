@@ -5,7 +5,8 @@
 // A file is a sequence of lines, each ended by "\r\n", "\n" or "\r" (the last may have no end).
 // Blanks are spaces and tabs.
 // - A section line starts, after blanks, with '[' and holds a ']'; the name is what lies
-//   between '[' and the first ']', without surrounding blanks. Anything after ']' is ignored.
+//   between '[' and the first ']' (not the trail byte of a GBK character), without surrounding
+//   blanks. Anything after ']' is ignored.
 // - A key line is any other line that holds '=' and does not start, after blanks, with ';':
 //   the key is what lies before the first '=', the value what follows it.
 // - Every other line (blank, comment, no '=') is kept but never read.
@@ -31,11 +32,11 @@ inline constexpr std::size_t kMaxProfileValueBytes = 10239;
 // quotes when it begins and ends with the same one; an empty value gives "". A value ends at a
 // NUL byte, as the zero-terminated text it is to its reader; a longer value is cut to its first
 // kMaxProfileValueBytes bytes.
-std::optional<std::string> ReadProfileString(std::string_view fileBytes, std::string_view section,
-                                             std::string_view key);
+std::optional<std::string> ReadProfileValue(std::string_view fileBytes, std::string_view section,
+                                            std::string_view key);
 
 // The bytes of `fileBytes` after setting `key` in `section` to `value`:
-// - the key's line (as ReadProfileString finds it) is rewritten as "key=value", with the key
+// - the key's line (as ReadProfileValue finds it) is rewritten as "key=value", with the key
 //   spelled as in the file and the line's own line end;
 // - a missing key gets the line "key=value" after the last non-blank line of the section;
 // - a missing section gets "[section]" and "key=value" at the end of the file, on a new line.
@@ -43,7 +44,7 @@ std::optional<std::string> ReadProfileString(std::string_view fileBytes, std::st
 // "\r\n" when no line of the file has an end; an empty file gives "[section]\r\nkey=value\r\n".
 // The caller passes a section without ']', a key without '=', and none of the three with a line
 // end; the settings' own names and values always are so.
-std::string WriteProfileString(std::string_view fileBytes, std::string_view section,
-                               std::string_view key, std::string_view value);
+std::string WriteProfileValue(std::string_view fileBytes, std::string_view section,
+                              std::string_view key, std::string_view value);
 
 }  // namespace oruvel

@@ -11,7 +11,7 @@ namespace {
 std::string ReadFrom(const SettingsFileContent& file, std::string_view key,
                      std::string_view defaultText) {
     if (file.state == SettingsFileState::kRead) {
-        if (auto value = ReadProfileString(file.bytes, kSettingsSection, key)) {
+        if (auto value = ReadProfileValue(file.bytes, kSettingsSection, key)) {
             return *std::move(value);
         }
     }
@@ -33,7 +33,7 @@ void WriteSetting(SettingsStore& store, std::string_view key, std::string_view v
     if (file.state == SettingsFileState::kUnreadable) {
         return;
     }
-    store.Save(WriteProfileString(file.bytes, kSettingsSection, key, value));
+    store.Save(WriteProfileValue(file.bytes, kSettingsSection, key, value));
 }
 
 void LoadSettings(SettingsStore& store, BarProperties& bar, int32_t screenWidth,
@@ -59,12 +59,12 @@ void SaveSettings(SettingsStore& store, const BarProperties& bar,
     if (file.state == SettingsFileState::kUnreadable) {
         return;
     }
-    std::string bytes = WriteProfileString(file.bytes, kSettingsSection, kKeyAlwaysOnTop,
-                                           bar.AlwaysOnTop() ? kYes : kNo);
-    bytes = WriteProfileString(bytes, kSettingsSection, kKeyLitColour,
-                               NumberToText(litColour.load(std::memory_order_relaxed)));
-    bytes = WriteProfileString(bytes, kSettingsSection, kKeyLeft, NumberToText(bar.Left()));
-    bytes = WriteProfileString(bytes, kSettingsSection, kKeyTop, NumberToText(bar.Top()));
+    std::string bytes = WriteProfileValue(file.bytes, kSettingsSection, kKeyAlwaysOnTop,
+                                          bar.AlwaysOnTop() ? kYes : kNo);
+    bytes = WriteProfileValue(bytes, kSettingsSection, kKeyLitColour,
+                              NumberToText(litColour.load(std::memory_order_relaxed)));
+    bytes = WriteProfileValue(bytes, kSettingsSection, kKeyLeft, NumberToText(bar.Left()));
+    bytes = WriteProfileValue(bytes, kSettingsSection, kKeyTop, NumberToText(bar.Top()));
     if (file.state == SettingsFileState::kRead && bytes == file.bytes) {
         return;
     }

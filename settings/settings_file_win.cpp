@@ -25,7 +25,8 @@ UniqueHandle OpenFile(const std::wstring& path, DWORD access, DWORD share, DWORD
 std::wstring SettingsFilePath() {
     std::wstring exe(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, exe.data(), static_cast<DWORD>(exe.size()));
+        const DWORD length =
+            GetModuleFileNameW(nullptr, exe.data(), static_cast<DWORD>(exe.size()));
         if (length < exe.size()) {
             exe.resize(length);
             break;
@@ -45,9 +46,9 @@ SettingsFileContent SettingsFile::Load() {
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
         return {SettingsFileState::kUnreadable, {}};
     }
-    UniqueHandle file = OpenFile(path_, GENERIC_READ,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
+    UniqueHandle file =
+        OpenFile(path_, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
     LARGE_INTEGER size{};
     if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > kLargestReadableFile) {
         return {SettingsFileState::kUnreadable, {}};
@@ -70,10 +71,21 @@ SettingsFileContent SettingsFile::Load() {
 }
 
 bool SettingsFile::Save(const std::string& bytes) {
+    // Windows refuses to rename over a read-only file, but Wine's MoveFileExW replaces it: look
+    // first. The new file takes over the old one's hidden and system attributes.
+    DWORD attributes = GetFileAttributesW(path_.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        attributes = 0;  // no file yet
+    } else if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) {
+        return false;
+    }
+    const DWORD kept =
+        attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
+
     const std::wstring temporary = path_ + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
     {
         UniqueHandle file = OpenFile(temporary, GENERIC_WRITE, 0, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL);
+                                     kept ? kept : FILE_ATTRIBUTE_NORMAL);
         if (!file) {
             return false;
         }
@@ -87,8 +99,8 @@ bool SettingsFile::Save(const std::string& bytes) {
             return false;
         }
     }
-    // One rename puts the new file in place: the old one stays whole until it is replaced, and
-    // a read-only old file refuses the replacement.
+    // One rename puts the new file in place: the old one stays whole until it is replaced.
+    // Not ReplaceFileW: Wine's deletes the old file before it moves the new one in.
     if (!MoveFileExW(temporary.c_str(), path_.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         DeleteFileW(temporary.c_str());

@@ -11,14 +11,14 @@ namespace oruvel {
 std::wstring SettingsFilePath();
 
 // The settings file on disk. A save writes a new file beside the old one, flushes it and
-// puts it in the old one's place in one step.
+// puts it in the old one's place in one step; a read-only file is left as it is.
 class SettingsFile final : public SettingsStore {
-public:
+  public:
     explicit SettingsFile(std::wstring path) : path_(std::move(path)) {}
     SettingsFileContent Load() override;
     bool Save(const std::string& bytes) override;
 
-private:
+  private:
     std::wstring path_;
 };
 

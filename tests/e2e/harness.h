@@ -50,7 +50,7 @@ class Process {
     HANDLE handle() const { return handle_; }
     bool Running() const;
     // The exit code once the process has ended within `timeout`; -1 otherwise.
-    long ExitCode(std::chrono::milliseconds timeout = 5000ms) const;
+    long ExitCode(std::chrono::milliseconds timeout = 15000ms) const;
     // Waits for the process's bar window to be shown and painted; null if it is not within
     // `timeout`.
     HWND WaitForBar(std::chrono::milliseconds timeout = 8000ms) const;

@@ -14,7 +14,7 @@ std::string Show(const std::optional<std::string>& value) {
     return value ? "\"" + *value + "\"" : "(missing)";
 }
 
-TEST(ReadProfileString, FollowsThePrivateProfileRules) {
+TEST(ReadProfileValue, FollowsThePrivateProfileRules) {
     const struct {
         const char* name;
         std::string file;
@@ -35,6 +35,8 @@ TEST(ReadProfileString, FollowsThePrivateProfileRules) {
          std::nullopt},
         {"blanks around names", " \t[ s \t]  \r\n\t k \t= 9\r\n", "s", "k", "9"},
         {"text after the closing bracket", "[s] ; note\r\nk=1\r\n", "s", "k", "1"},
+        {"gbk trail byte 0x5D does not close the section name",  // [乚乚]
+         "[\x81\x5D\x81\x5D]\r\nk=6\r\n", "\x81\x5D\x81\x5D", "k", "6"},
         {"blanks around the value", "[s]\r\nk= \t 12 \t \r\n", "s", "k", "12"},
         {"double quotes", "[s]\r\nk=\"a b\"\r\n", "s", "k", "a b"},
         {"single quotes", "[s]\r\nk='a b'\r\n", "s", "k", "a b"},
@@ -72,11 +74,11 @@ TEST(ReadProfileString, FollowsThePrivateProfileRules) {
          std::string(10239, 'y')},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(Show(ReadProfileString(c.file, c.section, c.key)), Show(c.expected)) << c.name;
+        EXPECT_EQ(Show(ReadProfileValue(c.file, c.section, c.key)), Show(c.expected)) << c.name;
     }
 }
 
-TEST(WriteProfileString, ChangesOnlyTheKeysLine) {
+TEST(WriteProfileValue, ChangesOnlyTheKeysLine) {
     const struct {
         const char* name;
         std::string file;
@@ -127,12 +129,12 @@ TEST(WriteProfileString, ChangesOnlyTheKeysLine) {
          "\xFF\x01\xA3\r\n\x80[\r\n[s]\r\nk=v\r\n"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(WriteProfileString(c.file, c.section, c.key, c.value), c.expected) << c.name;
+        EXPECT_EQ(WriteProfileValue(c.file, c.section, c.key, c.value), c.expected) << c.name;
     }
 }
 
 // Whatever the file holds, what is written is what is read back, and nothing else changes.
-TEST(WriteProfileString, ReadsBackWhatItWrote) {
+TEST(WriteProfileValue, ReadsBackWhatItWrote) {
     const struct {
         const char* name;
         std::string file;
@@ -145,10 +147,10 @@ TEST(WriteProfileString, ReadsBackWhatItWrote) {
         {"section line without close", "[s\r\nk=1\r\n"},
     };
     for (const auto& c : cases) {
-        const std::string written = WriteProfileString(c.file, "s", "k", "new");
-        EXPECT_EQ(Show(ReadProfileString(written, "s", "k")), Show("new")) << c.name;
-        EXPECT_EQ(Show(ReadProfileString(written, "t", "k")),
-                  Show(ReadProfileString(c.file, "t", "k")))
+        const std::string written = WriteProfileValue(c.file, "s", "k", "new");
+        EXPECT_EQ(Show(ReadProfileValue(written, "s", "k")), Show("new")) << c.name;
+        EXPECT_EQ(Show(ReadProfileValue(written, "t", "k")),
+                  Show(ReadProfileValue(c.file, "t", "k")))
             << c.name;
     }
 }
@@ -179,10 +181,10 @@ TEST(ProfileString, HandlesHugeFiles) {
             }
         }
         file += tail;
-        EXPECT_EQ(Show(ReadProfileString(file, "s", "k")), Show("1")) << c.name;
-        const std::string written = WriteProfileString(file, "t", "k", "2");
+        EXPECT_EQ(Show(ReadProfileValue(file, "s", "k")), Show("1")) << c.name;
+        const std::string written = WriteProfileValue(file, "t", "k", "2");
         EXPECT_EQ(written.compare(0, file.size(), file), 0) << c.name;
-        EXPECT_EQ(Show(ReadProfileString(written, "t", "k")), Show("2")) << c.name;
+        EXPECT_EQ(Show(ReadProfileValue(written, "t", "k")), Show("2")) << c.name;
     }
 }
 
