@@ -20,7 +20,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/harness.h"
+
 namespace {
+
+using namespace std::chrono_literals;
 
 constexpr wchar_t kCounterName[] = L"Local\\OruvelBenchPaintCount";
 
@@ -40,178 +44,32 @@ double Now() {
     std::exit(1);
 }
 
-std::wstring OwnFolder() {
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path, length);
-    return folder.substr(0, folder.rfind(L'\\'));
-}
-
-// Screen pixels of a rectangle as 0x00RRGGBB, row by row.
-std::vector<uint32_t> ScreenPixels(const RECT& area) {
-    const int width = area.right - area.left, height = area.bottom - area.top;
-    std::vector<uint32_t> rgb(static_cast<size_t>(width) * height);
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
-    GdiFlush();
-    const auto* source = static_cast<const uint32_t*>(bits);
-    for (size_t i = 0; i < rgb.size(); ++i) {
-        rgb[i] = source[i] & 0xFFFFFF;
-    }
-    SelectObject(memory, previous);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return rgb;
-}
-
-int PixelsNear(const std::vector<uint32_t>& rgb, uint32_t colour) {
-    int count = 0;
-    for (uint32_t p : rgb) {
-        int distance = 0;
-        for (int shift = 0; shift < 24; shift += 8) {
-            distance += std::abs(static_cast<int>((p >> shift) & 0xFF) -
-                                 static_cast<int>((colour >> shift) & 0xFF));
-        }
-        count += distance <= 60;
-    }
-    return count;
-}
-
-// The Caps lamp's own columns (40..54, rows 2..19), which no other lamp's text reaches.
-RECT CapsColumns(HWND bar) {
-    RECT bounds;
-    GetWindowRect(bar, &bounds);
-    return {bounds.left + 40, bounds.top + 2, bounds.left + 55, bounds.top + 20};
-}
-
+// The Caps lamp in its default colours, in one screen capture.
 bool CapsLooksLit(HWND bar) {
-    return PixelsNear(ScreenPixels(CapsColumns(bar)), 0x00FF00) >= 5;
+    return e2e::LookOfLamp(bar, e2e::LampColumns::Caps) == e2e::LampLook::Lit;
 }
 bool CapsLooksUnlit(HWND bar) {
-    const auto pixels = ScreenPixels(CapsColumns(bar));
-    return PixelsNear(pixels, 0x00FF00) == 0 && PixelsNear(pixels, 0xC0C0C0) >= 5;
+    return e2e::LookOfLamp(bar, e2e::LampColumns::Caps) == e2e::LampLook::Unlit;
 }
 
-void Key(WORD virtualKey, bool down) {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = virtualKey;
-    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
-    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
-    SendInput(1, &input, sizeof input);
-}
-
-void TapKey(WORD virtualKey) {
-    INPUT inputs[2]{};
-    for (int i = 0; i < 2; ++i) {
-        inputs[i].type = INPUT_KEYBOARD;
-        inputs[i].ki.wVk = virtualKey;
-        inputs[i].ki.wScan = static_cast<WORD>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
-    }
-    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, inputs, sizeof inputs[0]);
-}
-
-bool LockIsOn(WORD virtualKey) {
-    BYTE keys[256];
-    GetKeyState(0);
-    GetKeyboardState(keys);
-    return keys[virtualKey] & 1;
-}
-
-void AllLocksOff() {
-    for (WORD key : {VK_NUMLOCK, VK_CAPITAL, VK_SCROLL}) {
-        if (GetAsyncKeyState(key) < 0) {
-            Key(key, false);
-        }
-        if (LockIsOn(key)) {
-            TapKey(key);
-        }
-        for (int i = 0; i < 200 && LockIsOn(key); ++i) {
-            Sleep(10);
-        }
-    }
-}
-
-template <typename Condition>
-bool WaitFor(Condition condition, double seconds) {
-    const double deadline = Now() + seconds;
-    while (!condition()) {
-        if (Now() > deadline) {
-            return false;
-        }
-        Sleep(1);
-    }
-    return true;
-}
-
+// Both programs are started alike: a copy in a folder of its own, shown on screen.
 struct Program {
-    PROCESS_INFORMATION info{};
+    explicit Program(const wchar_t* exeName, const wchar_t* className)
+        : folder(exeName), process(folder.exe()) {
+        if (!e2e::WaitFor([&] { return (window = process.VisibleWindowWithClass(className)); },
+                          10s)) {
+            Fail("a program showed no window");
+        }
+    }
+    ~Program() {
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        process.ExitCode();  // waits for the orderly end; the process is killed if it hangs
+    }
+
+    e2e::ProgramFolder folder;
+    e2e::Process process;  // ended before its folder is removed
     HWND window = nullptr;
 };
-
-HWND VisibleWindowOf(DWORD processId, const wchar_t* className) {
-    struct Search {
-        DWORD id;
-        const wchar_t* className;
-        HWND found;
-    } search{processId, className, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            wchar_t name[64] = {};
-            GetClassNameW(window, name, 64);
-            if (owner == s->id && IsWindowVisible(window) && lstrcmpW(name, s->className) == 0) {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-// Both programs are started alike: CreateProcess of a copy in a folder of its own.
-Program Start(const std::wstring& exe, const wchar_t* className) {
-    Program program;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    std::wstring commandLine = L"\"" + exe + L"\"";
-    const std::wstring folder = exe.substr(0, exe.rfind(L'\\'));
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.c_str(), &startup, &program.info)) {
-        Fail("cannot start a program");
-    }
-    WaitFor([&] { return (program.window = VisibleWindowOf(program.info.dwProcessId, className)); },
-            10.0);
-    if (!program.window) {
-        Fail("a program showed no window");
-    }
-    return program;
-}
-
-void Stop(Program& program) {
-    PostMessageW(program.window, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(program.info.hProcess, 5000) != WAIT_OBJECT_0) {
-        TerminateProcess(program.info.hProcess, 1);
-        WaitForSingleObject(program.info.hProcess, 5000);
-    }
-    CloseHandle(program.info.hThread);
-    CloseHandle(program.info.hProcess);
-}
 
 double Seconds(FILETIME t) {
     return (static_cast<uint64_t>(t.dwHighDateTime) << 32 | t.dwLowDateTime) / 1e7;
@@ -252,8 +110,8 @@ struct CpuReading {
     double process, threads;
 };
 
-CpuReading Cpu(const PROCESS_INFORMATION& info) {
-    return {ProcessCpuSeconds(info.hProcess), ThreadsCpuSeconds(info.dwProcessId)};
+CpuReading Cpu(const e2e::Process& process) {
+    return {ProcessCpuSeconds(process.handle()), ThreadsCpuSeconds(process.id())};
 }
 
 CpuReading operator-(CpuReading a, CpuReading b) {
@@ -265,26 +123,6 @@ PROCESS_MEMORY_COUNTERS Memory(HANDLE process) {
     counters.cb = sizeof counters;
     K32GetProcessMemoryInfo(process, &counters, sizeof counters);
     return counters;
-}
-
-std::wstring CopyToOwnFolder(const std::wstring& exeName, const std::wstring& tag) {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    const std::wstring folder =
-        std::wstring(temp) + L"oruvel-bench-" + std::to_wstring(GetCurrentProcessId()) + tag;
-    CreateDirectoryW(folder.c_str(), nullptr);
-    const std::wstring target = folder + L"\\" + exeName;
-    if (!CopyFileW((OwnFolder() + L"\\" + exeName).c_str(), target.c_str(), FALSE)) {
-        Fail("cannot copy a program to its folder");
-    }
-    return target;
-}
-
-void RemoveCopy(const std::wstring& exe) {
-    const std::wstring folder = exe.substr(0, exe.rfind(L'\\'));
-    DeleteFileW(exe.c_str());
-    DeleteFileW((folder + L"\\config.ini").c_str());
-    RemoveDirectoryW(folder.c_str());
 }
 
 double Percentile(std::vector<double> values, double p) {
@@ -304,7 +142,7 @@ int wmain(int argc, wchar_t** argv) {
                                                sizeof(LONG), kCounterName);
     auto* paintCount =
         static_cast<volatile LONG*>(MapViewOfFile(counterMapping, FILE_MAP_WRITE, 0, 0, 0));
-    HMODULE counterDll = LoadLibraryW((OwnFolder() + L"\\paint_counter.dll").c_str());
+    HMODULE counterDll = LoadLibraryW(L"paint_counter.dll");  // beside the bench
     if (!paintCount || !counterDll) {
         Fail("cannot set up the paint counter (paint_counter.dll beside the bench?)");
     }
@@ -314,13 +152,11 @@ int wmain(int argc, wchar_t** argv) {
             reinterpret_cast<void*>(GetProcAddress(counterDll, name)));
     };
 
-    AllLocksOff();
-    const std::wstring oruvelExe = CopyToOwnFolder(L"oruvel.exe", L"-oruvel");
-    const std::wstring minimalExe = CopyToOwnFolder(L"minimal_window.exe", L"-minimal");
-    Program oruvel = Start(oruvelExe, L"OruvelIndicatorBar");
-    Program minimal = Start(minimalExe, L"OruvelBenchMinimal");
-    HWND bar = oruvel.window;
-    if (!WaitFor([&] { return CapsLooksUnlit(bar); }, 5.0)) {
+    e2e::AllLocksOff();
+    auto oruvel = std::make_unique<Program>(L"oruvel.exe", L"OruvelIndicatorBar");
+    auto minimal = std::make_unique<Program>(L"minimal_window.exe", L"OruvelBenchMinimal");
+    HWND bar = oruvel->window;
+    if (!e2e::WaitFor([&] { return CapsLooksUnlit(bar); })) {
         Fail("the Caps lamp does not show unlit");
     }
 
@@ -335,7 +171,7 @@ int wmain(int argc, wchar_t** argv) {
     // The instrument's own check: a repaint asked for from outside must be counted.
     InterlockedExchange(paintCount, 0);
     InvalidateRect(bar, nullptr, FALSE);
-    const bool counterWorks = WaitFor([&] { return *paintCount > 0; }, 3.0);
+    const bool counterWorks = e2e::WaitFor([&] { return *paintCount > 0; }, 3s);
     Sleep(2000);  // let start-up settle before the idle minute
 
     // Idle: nothing touches either program; the bar's pixels are sampled now and then.
@@ -344,26 +180,26 @@ int wmain(int argc, wchar_t** argv) {
     RECT barRect;
     GetWindowRect(bar, &barRect);
     InterlockedExchange(paintCount, 0);
-    const CpuReading oruvelCpu0 = Cpu(oruvel.info);
-    const CpuReading minimalCpu0 = Cpu(minimal.info);
+    const CpuReading oruvelCpu0 = Cpu(oruvel->process);
+    const CpuReading minimalCpu0 = Cpu(minimal->process);
     const double benchCpu0 = ProcessCpuSeconds(GetCurrentProcess());
     const double idleStart = Now();
-    std::vector<uint32_t> lastPixels = ScreenPixels(barRect);
+    std::vector<uint32_t> lastPixels = e2e::ScreenPixels(barRect).rgb;
     int pixelChanges = 0, samples = 0;
     while (Now() - idleStart < idleSeconds) {
         Sleep(100);
-        std::vector<uint32_t> pixels = ScreenPixels(barRect);
+        std::vector<uint32_t> pixels = e2e::ScreenPixels(barRect).rgb;
         pixelChanges += pixels != lastPixels;
         lastPixels = std::move(pixels);
         ++samples;
     }
     const double idleElapsed = Now() - idleStart;
-    const CpuReading oruvelCpu = Cpu(oruvel.info) - oruvelCpu0;
-    const CpuReading minimalCpu = Cpu(minimal.info) - minimalCpu0;
+    const CpuReading oruvelCpu = Cpu(oruvel->process) - oruvelCpu0;
+    const CpuReading minimalCpu = Cpu(minimal->process) - minimalCpu0;
     const double benchCpu = ProcessCpuSeconds(GetCurrentProcess()) - benchCpu0;
     const LONG idlePaints = *paintCount;
-    const auto oruvelMemory = Memory(oruvel.info.hProcess);
-    const auto minimalMemory = Memory(minimal.info.hProcess);
+    const auto oruvelMemory = Memory(oruvel->process.handle());
+    const auto minimalMemory = Memory(minimal->process.handle());
 
     // Latency: Caps Lock toggled by SendInput; the clock stops at the first screen capture that
     // shows the Caps lamp in its new colour. A toggle sent right after the last change was seen
@@ -379,7 +215,7 @@ int wmain(int argc, wchar_t** argv) {
         const bool lit = i % 2 == 0;
         Sleep(static_cast<DWORD>(pauseMs(random)));
         const double sent = Now();
-        TapKey(VK_CAPITAL);
+        e2e::TapKey(VK_CAPITAL);
         double seen = 0;
         for (;;) {
             if (lit ? CapsLooksLit(bar) : CapsLooksUnlit(bar)) {
@@ -395,7 +231,7 @@ int wmain(int argc, wchar_t** argv) {
             latencies.push_back((seen - sent) * 1000.0);
         } else {
             ++missed;
-            WaitFor([&] { return lit ? CapsLooksLit(bar) : CapsLooksUnlit(bar); }, 5.0);
+            e2e::WaitFor([&] { return lit ? CapsLooksLit(bar) : CapsLooksUnlit(bar); });
         }
     }
     const LONG togglePaints = *paintCount;
@@ -408,11 +244,9 @@ int wmain(int argc, wchar_t** argv) {
 
     UnhookWindowsHookEx(sentHook);
     UnhookWindowsHookEx(queuedHook);
-    Stop(oruvel);
-    Stop(minimal);
-    AllLocksOff();
-    RemoveCopy(oruvelExe);
-    RemoveCopy(minimalExe);
+    oruvel.reset();
+    minimal.reset();
+    e2e::AllLocksOff();
 
     std::printf("\n== key-to-lamp latency (SendInput of Caps Lock -> Caps lamp pixels changed)\n");
     if (latencies.empty()) {

@@ -18,6 +18,13 @@ namespace {
 UniqueHandle workerThread;
 int32_t restartFailures = 0;
 
+// One poll: a bar that is hidden, or already destroyed at the end of the program, is not touched.
+void RefreshShownBar() {
+    if (indicatorBar.IsShown()) {
+        RefreshBarLamps();
+    }
+}
+
 DWORD WINAPI PollWorker(void*) {
     // Share the bar's input state: a thread of its own would not see the lock keys change
     // while the bar is the foreground window (seen under Wine), since key messages then
@@ -26,10 +33,7 @@ DWORD WINAPI PollWorker(void*) {
     AttachThreadInput(GetCurrentThreadId(),
                       GetWindowThreadProcessId(indicatorBar.window(), nullptr), TRUE);
     for (;;) {
-        // A bar that is hidden, or already destroyed at the end of the program, is not touched.
-        if (indicatorBar.IsShown()) {
-            RefreshBarLamps();
-        }
+        RefreshShownBar();
         Sleep(kPollPeriodMs);
     }
 }
@@ -63,11 +67,17 @@ struct BarWatchdog final : WatchdogIo {
 
 }  // namespace
 
-void RefreshBarLamps() { RefreshLamps(lockWords, litColour, indicatorBar); }
+void RefreshBarLamps() {
+    RefreshLamps(lockWords, litColour, indicatorBar);
+}
 
-void StartPollWorker() { workerThread.reset(StartWorkerThread()); }
+void StartPollWorker() {
+    workerThread.reset(StartWorkerThread());
+}
 
-void ArmWatchdog() { indicatorBar.watchdogTimer().SetPeriod(kWatchdogPeriodMs); }
+void ArmWatchdog() {
+    indicatorBar.watchdogTimer().SetPeriod(kWatchdogPeriodMs);
+}
 
 void WatchdogEvent() {
     BarWatchdog io;
@@ -75,9 +85,7 @@ void WatchdogEvent() {
 }
 
 void FallbackPollEvent() {
-    if (indicatorBar.IsShown()) {
-        RefreshBarLamps();
-    }
+    RefreshShownBar();
 }
 
 }  // namespace oruvel

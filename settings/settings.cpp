@@ -8,8 +8,14 @@
 namespace oruvel {
 namespace {
 
-std::string ReadFrom(const SettingsFileContent& file, std::string_view key,
-                     std::string_view defaultText) {
+int32_t ToInt(const std::string& text) {
+    return TruncateToInt(TextToNumber(text));
+}
+
+}  // namespace
+
+std::string ReadSetting(const SettingsFileContent& file, std::string_view key,
+                        std::string_view defaultText) {
     if (file.state == SettingsFileState::kRead) {
         if (auto value = ReadProfileValue(file.bytes, kSettingsSection, key)) {
             return *std::move(value);
@@ -18,22 +24,8 @@ std::string ReadFrom(const SettingsFileContent& file, std::string_view key,
     return std::string(defaultText);
 }
 
-int32_t ToInt(const std::string& text) {
-    return TruncateToInt(TextToNumber(text));
-}
-
-}  // namespace
-
-std::string ReadSetting(SettingsStore& store, std::string_view key, std::string_view defaultText) {
-    return ReadFrom(store.Load(), key, defaultText);
-}
-
-void WriteSetting(SettingsStore& store, std::string_view key, std::string_view value) {
-    SettingsFileContent file = store.Load();
-    if (file.state == SettingsFileState::kUnreadable) {
-        return;
-    }
-    store.Save(WriteProfileValue(file.bytes, kSettingsSection, key, value));
+void WriteSetting(std::string& fileBytes, std::string_view key, std::string_view value) {
+    fileBytes = WriteProfileValue(fileBytes, kSettingsSection, key, value);
 }
 
 void LoadSettings(SettingsStore& store, BarProperties& bar, int32_t screenWidth,
@@ -41,16 +33,16 @@ void LoadSettings(SettingsStore& store, BarProperties& bar, int32_t screenWidth,
     const SettingsFileContent file = store.Load();
 
     // Set in both cases: a "否" takes the bar out of the topmost band.
-    bar.SetAlwaysOnTop(ReadFrom(file, kKeyAlwaysOnTop, kYes) == kYes);
+    bar.SetAlwaysOnTop(ReadSetting(file, kKeyAlwaysOnTop, kYes) == kYes);
 
-    litColour.store(ToInt(ReadFrom(file, kKeyLitColour, "65280")), std::memory_order_relaxed);
+    litColour.store(ToInt(ReadSetting(file, kKeyLitColour, "65280")), std::memory_order_relaxed);
 
     // In double precision, as the default is formed: an odd difference gives "349.5".
     const double centredLeft =
         (static_cast<double>(screenWidth) - static_cast<double>(bar.Width())) / 2.0;
-    bar.SetLeft(ToInt(ReadFrom(file, kKeyLeft, NumberToText(centredLeft))));
+    bar.SetLeft(ToInt(ReadSetting(file, kKeyLeft, NumberToText(centredLeft))));
 
-    bar.SetTop(ToInt(ReadFrom(file, kKeyTop, "0")));
+    bar.SetTop(ToInt(ReadSetting(file, kKeyTop, "0")));
 }
 
 void SaveSettings(SettingsStore& store, const BarProperties& bar,
@@ -59,12 +51,11 @@ void SaveSettings(SettingsStore& store, const BarProperties& bar,
     if (file.state == SettingsFileState::kUnreadable) {
         return;
     }
-    std::string bytes = WriteProfileValue(file.bytes, kSettingsSection, kKeyAlwaysOnTop,
-                                          bar.AlwaysOnTop() ? kYes : kNo);
-    bytes = WriteProfileValue(bytes, kSettingsSection, kKeyLitColour,
-                              NumberToText(litColour.load(std::memory_order_relaxed)));
-    bytes = WriteProfileValue(bytes, kSettingsSection, kKeyLeft, NumberToText(bar.Left()));
-    bytes = WriteProfileValue(bytes, kSettingsSection, kKeyTop, NumberToText(bar.Top()));
+    std::string bytes = file.bytes;
+    WriteSetting(bytes, kKeyAlwaysOnTop, bar.AlwaysOnTop() ? kYes : kNo);
+    WriteSetting(bytes, kKeyLitColour, NumberToText(litColour.load(std::memory_order_relaxed)));
+    WriteSetting(bytes, kKeyLeft, NumberToText(bar.Left()));
+    WriteSetting(bytes, kKeyTop, NumberToText(bar.Top()));
     if (file.state == SettingsFileState::kRead && bytes == file.bytes) {
         return;
     }

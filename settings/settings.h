@@ -64,13 +64,13 @@ inline constexpr std::string_view kKeyTop = "\xB6\xA5\xB1\xDF";   // 顶边
 inline constexpr std::string_view kYes = "\xCA\xC7";              // 是
 inline constexpr std::string_view kNo = "\xB7\xF1";               // 否
 
-// The value of `key` in the settings section, or `defaultText` when the file (missing or
-// unreadable), the section or the key is missing.
-std::string ReadSetting(SettingsStore& store, std::string_view key, std::string_view defaultText);
+// The value of `key` in the settings section of a loaded file, or `defaultText` when the file
+// (missing or unreadable), the section or the key is missing.
+std::string ReadSetting(const SettingsFileContent& file, std::string_view key,
+                        std::string_view defaultText);
 
-// Sets `key` in the settings section and saves the file; an unreadable file is left alone.
-// A failed save is not reported: the settings of this run are then lost, the file keeps its bytes.
-void WriteSetting(SettingsStore& store, std::string_view key, std::string_view value);
+// Sets `key` in the settings section of the file's bytes.
+void WriteSetting(std::string& fileBytes, std::string_view key, std::string_view value);
 
 // Reads the four settings from one load of the file and applies each before the next is read:
 // the always-on-top flag (on exactly when the value is "是", default "是"), litColour (default

@@ -1,5 +1,7 @@
 #include "tests/e2e/harness.h"
 
+#include "ui/handles_win.h"
+
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -189,25 +191,25 @@ Pixels ScreenPixels(const RECT& area) {
     Pixels pixels{area, {}};
     const int width = area.right - area.left, height = area.bottom - area.top;
     HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
-    GdiFlush();
-    const auto* begin = static_cast<const uint32_t*>(bits);
-    for (int i = 0; i < width * height; ++i) {
-        pixels.rgb.push_back(begin[i] & 0xFFFFFF);
+    {
+        oruvel::UniqueMemoryDc memory(screen);
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        void* bits = nullptr;
+        oruvel::UniqueBitmap bitmap(
+            CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        oruvel::ScopedSelect target(memory.get(), bitmap.get());
+        BitBlt(memory.get(), 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+        GdiFlush();
+        const auto* begin = static_cast<const uint32_t*>(bits);
+        for (int i = 0; i < width * height; ++i) {
+            pixels.rgb.push_back(begin[i] & 0xFFFFFF);
+        }
     }
-    SelectObject(memory, previous);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     return pixels;
 }
@@ -377,10 +379,17 @@ void SaveScreenshot(const std::string& name) {
 
 namespace e2e {
 
-void LockKeysOff::SetUp() {
+void AllLocksOff() {
     for (WORD key : {VK_NUMLOCK, VK_CAPITAL, VK_SCROLL}) {
+        if (GetAsyncKeyState(key) < 0) {
+            PressKey(key, false);  // a case that stopped while holding it
+        }
         SetLock(key, false);
     }
+}
+
+void LockKeysOff::SetUp() {
+    AllLocksOff();
 }
 
 void LockKeysOff::TearDown() {
@@ -389,17 +398,44 @@ void LockKeysOff::TearDown() {
         const auto* test = testing::UnitTest::GetInstance()->current_test_info();
         SaveScreenshot(std::string(test->test_suite_name()) + "." + test->name());
     }
-    SetUp();
+    AllLocksOff();
 }
 
-int LampPixelsNear(HWND bar, LampColumns lamp, uint32_t rgb) {
-    // Num's text lies left of column 25, Caps's between its neighbours' rectangles, Scroll's
-    // right of column 68; rows 2 to 19 hold the lamps.
+namespace {
+
+// The lamp's own columns on screen: Num's text lies left of column 25, Caps's between its
+// neighbours' rectangles, Scroll's right of column 68; rows 2 to 19 hold the lamps.
+RECT LampArea(HWND bar, LampColumns lamp) {
     static constexpr LONG kColumns[][2] = {{0, 25}, {40, 55}, {69, 99}};
     const RECT bounds = WindowRect(bar);
     const auto& c = kColumns[static_cast<int>(lamp)];
-    const RECT area{bounds.left + c[0], bounds.top + 2, bounds.left + c[1], bounds.top + 20};
-    return CountPixelsNear(ScreenPixels(area), area, rgb, 60);
+    return {bounds.left + c[0], bounds.top + 2, bounds.left + c[1], bounds.top + 20};
+}
+
+constexpr int kLampTolerance = 60;
+
+}  // namespace
+
+int LampPixelsNear(HWND bar, LampColumns lamp, uint32_t rgb) {
+    const RECT area = LampArea(bar, lamp);
+    return CountPixelsNear(ScreenPixels(area), area, rgb, kLampTolerance);
+}
+
+LampLook LookOfLamp(HWND bar, LampColumns lamp) {
+    // Antialiased text keeps only a few pixels near the pure colour ("Scroll" lit has five), and
+    // none of a lit lamp is near silver, nor of an unlit one near green.
+    constexpr int kTextPixels = 3;
+    const RECT area = LampArea(bar, lamp);
+    const Pixels pixels = ScreenPixels(area);
+    const int lit = CountPixelsNear(pixels, area, kLitGreen, kLampTolerance);
+    const int unlit = CountPixelsNear(pixels, area, kUnlitSilver, kLampTolerance);
+    if (lit >= kTextPixels && unlit == 0) {
+        return LampLook::Lit;
+    }
+    if (unlit >= kTextPixels && lit == 0) {
+        return LampLook::Unlit;
+    }
+    return LampLook::Unclear;
 }
 
 void PressOnBar(HWND bar, POINT at, bool right) {

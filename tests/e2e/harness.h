@@ -111,6 +111,9 @@ void SaveScreenshot(const std::string& name);
 
 namespace e2e {
 
+// Releases any lock key still held and switches Num, Caps and Scroll Lock off.
+void AllLocksOff();
+
 // A case that starts and ends with Num, Caps and Scroll Lock off, whatever happens in it.
 class LockKeysOff : public testing::Test {
   protected:
@@ -121,6 +124,11 @@ class LockKeysOff : public testing::Test {
 // Text pixels of each lamp, counted in the columns that belong to that lamp alone.
 enum class LampColumns { Num, Caps, Scroll };
 int LampPixelsNear(HWND bar, LampColumns lamp, uint32_t rgb);
+
+// What a lamp shows in the default colours: lit green, unlit silver, or neither clearly.
+constexpr uint32_t kLitGreen = 0x00FF00, kUnlitSilver = 0xC0C0C0;
+enum class LampLook { Lit, Unlit, Unclear };
+LampLook LookOfLamp(HWND bar, LampColumns lamp);
 
 // Presses the left button at a point of the bar (window coordinates) and keeps it down.
 void PressOnBar(HWND bar, POINT at, bool right = false);

@@ -19,22 +19,14 @@ constexpr wchar_t kBarClass[] = L"OruvelIndicatorBar";
 // Where the settings file of these cases puts the bar: away from the default top-centre place.
 constexpr POINT kBarPlace = {123, 234};
 
-class InstanceTest : public testing::Test {
+class InstanceTest : public LockKeysOff {
   protected:
     void SetUp() override {
-        for (WORD key : {VK_NUMLOCK, VK_CAPITAL, VK_SCROLL}) {
-            SetLock(key, false);
-        }
+        LockKeysOff::SetUp();
         // A leftover instance of an earlier case would answer for the program under test.
         ASSERT_TRUE(WaitFor([] { return !InstanceNameTaken(); }))
             << "an instance of the program is still running before the case starts";
     }
-    void TearDown() override {
-        for (WORD key : {VK_NUMLOCK, VK_CAPITAL, VK_SCROLL}) {
-            SetLock(key, false);
-        }
-    }
-
     static bool InstanceNameTaken() {
         HANDLE mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, kInstanceName);
         if (!mapping) {

@@ -21,42 +21,24 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-constexpr uint32_t kLitRgb = 0x00FF00, kUnlitRgb = 0xC0C0C0;
-// Text pixels a lamp shows in its own columns; a handful is plenty to tell a lamp's colour.
-constexpr int kTextPixels = 5;
-
-// Each lamp with its lock key and the columns of the bar that belong to that lamp alone (the
-// lamps' rectangles overlap: Num -4..40, Caps 25..69, Scroll 55..99), over the rows 2..19.
+// Each lamp with its lock key.
 struct LampKey {
     const char* name;
     WORD key;
-    LONG left, right;
+    e2e::LampColumns columns;
 };
 constexpr std::array<LampKey, 3> kLamps{{
-    {"Num", VK_NUMLOCK, 0, 25},
-    {"Caps", VK_CAPITAL, 40, 55},
-    {"Scroll", VK_SCROLL, 69, 99},
+    {"Num", VK_NUMLOCK, e2e::LampColumns::Num},
+    {"Caps", VK_CAPITAL, e2e::LampColumns::Caps},
+    {"Scroll", VK_SCROLL, e2e::LampColumns::Scroll},
 }};
 enum LampIndex { kNum, kCaps, kScroll };
 
 using LampStates = std::array<bool, 3>;  // lit or not, Num, Caps, Scroll
+using e2e::LampLook;
 
-enum class Look { Lit, Unlit, Unclear };
-
-Look LampLook(HWND bar, const LampKey& lamp) {
-    const RECT bounds = e2e::WindowRect(bar);
-    const RECT area{bounds.left + lamp.left, bounds.top + 2, bounds.left + lamp.right,
-                    bounds.top + 20};
-    const e2e::Pixels pixels = e2e::ScreenPixels(area);
-    const int lit = e2e::CountPixelsNear(pixels, area, kLitRgb, 60);
-    const int unlit = e2e::CountPixelsNear(pixels, area, kUnlitRgb, 60);
-    if (lit >= kTextPixels && unlit < kTextPixels) {
-        return Look::Lit;
-    }
-    if (unlit >= kTextPixels && lit == 0) {
-        return Look::Unlit;
-    }
-    return Look::Unclear;
+LampLook LookOf(HWND bar, const LampKey& lamp) {
+    return e2e::LookOfLamp(bar, lamp.columns);
 }
 
 std::string Describe(const LampStates& states) {
@@ -73,18 +55,18 @@ std::string DescribeScreen(HWND bar) {
     }
     std::string text;
     for (size_t i = 0; i < kLamps.size(); ++i) {
-        const Look look = LampLook(bar, kLamps[i]);
+        const LampLook look = LookOf(bar, kLamps[i]);
         text += std::string(i ? ", " : "") + kLamps[i].name +
-                (look == Look::Lit     ? " lit"
-                 : look == Look::Unlit ? " unlit"
-                                       : " unclear");
+                (look == LampLook::Lit     ? " lit"
+                 : look == LampLook::Unlit ? " unlit"
+                                           : " unclear");
     }
     return text;
 }
 
 bool LampsShow(HWND bar, const LampStates& expected) {
     for (size_t i = 0; i < kLamps.size(); ++i) {
-        if (LampLook(bar, kLamps[i]) != (expected[i] ? Look::Lit : Look::Unlit)) {
+        if (LookOf(bar, kLamps[i]) != (expected[i] ? LampLook::Lit : LampLook::Unlit)) {
             return false;
         }
     }
@@ -179,20 +161,8 @@ testing::AssertionResult EndWorkerAndSeeItReplaced(const e2e::Process& program, 
 }
 
 // Every case starts and ends with no lock key held and Num, Caps and Scroll Lock off.
-class LampsTest : public testing::Test {
+class LampsTest : public e2e::LockKeysOff {
   protected:
-    void SetUp() override { ReleaseAndSwitchOffLocks(); }
-    void TearDown() override { ReleaseAndSwitchOffLocks(); }
-
-    static void ReleaseAndSwitchOffLocks() {
-        for (const LampKey& lamp : kLamps) {
-            if (GetAsyncKeyState(lamp.key) < 0) {
-                e2e::PressKey(lamp.key, false);
-            }
-            e2e::SetLock(lamp.key, false);
-        }
-    }
-
     HWND Start(const wchar_t* exeName = L"oruvel.exe") {
         folder_ = std::make_unique<e2e::ProgramFolder>(exeName);
         program_ = std::make_unique<e2e::Process>(folder_->exe());
@@ -304,7 +274,7 @@ TEST_F(LampsWatchdog, WithEveryThreadStartFailingTheFallbackPollTakesOver) {
     e2e::SetLock(VK_CAPITAL, true);
     const auto observeFor =
         std::chrono::duration_cast<std::chrono::milliseconds>(started + 7500ms - Clock::now());
-    EXPECT_FALSE(e2e::WaitFor([&] { return LampLook(bar, kLamps[kCaps]) != Look::Unlit; },
+    EXPECT_FALSE(e2e::WaitFor([&] { return LookOf(bar, kLamps[kCaps]) != LampLook::Unlit; },
                               std::max(observeFor, 0ms)))
         << "Caps followed the key before the watchdog could have given up: " << DescribeScreen(bar);
 

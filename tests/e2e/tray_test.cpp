@@ -18,8 +18,6 @@ using namespace e2e;
 
 namespace {
 
-constexpr uint32_t kGreen = 0x00FF00, kSilver = 0xC0C0C0;
-
 // ---- Linux commands and X-level input ----
 
 std::wstring Widen(const std::string& text) {
@@ -256,13 +254,11 @@ std::string PlaceConfig(int left, int top) {
 // Far from the bar, the tray and every menu: a click here hits no window of the program.
 constexpr POINT kElsewhere{700, 600};
 
-// A lamp's text in one colour: green when its lock is on, silver when off. The thin letters of
-// "Scroll" leave only a few pixels within reach of either colour, so counts are not compared.
 bool LampLit(HWND bar, LampColumns lamp) {
-    return LampPixelsNear(bar, lamp, kGreen) > 0 && LampPixelsNear(bar, lamp, kSilver) == 0;
+    return LookOfLamp(bar, lamp) == LampLook::Lit;
 }
 bool LampUnlit(HWND bar, LampColumns lamp) {
-    return LampPixelsNear(bar, lamp, kSilver) > 0 && LampPixelsNear(bar, lamp, kGreen) == 0;
+    return LookOfLamp(bar, lamp) == LampLook::Unlit;
 }
 
 // The menu texts can be read only where the menu font has Chinese glyphs.
@@ -456,8 +452,8 @@ TEST_F(TrayTest, HiddenBarKeepsItsPlaceAndCatchesUpOnKeysChangedMeanwhile) {
     for (LampColumns lamp : {LampColumns::Caps, LampColumns::Scroll}) {
         EXPECT_TRUE(WaitFor([&] { return LampLit(bar_, lamp); }))
             << "lamp " << static_cast<int>(lamp)
-            << " did not catch up with its key: " << LampPixelsNear(bar_, lamp, kGreen)
-            << " green and " << LampPixelsNear(bar_, lamp, kSilver) << " silver pixels";
+            << " did not catch up with its key: " << LampPixelsNear(bar_, lamp, kLitGreen)
+            << " green and " << LampPixelsNear(bar_, lamp, kUnlitSilver) << " silver pixels";
     }
     EXPECT_TRUE(LampUnlit(bar_, LampColumns::Num));
 }
