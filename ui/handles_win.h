@@ -46,6 +46,7 @@ using UniqueHandle = UniqueAny<HANDLE, CloseKernelHandle>;
 using UniqueIcon = UniqueAny<HICON, DestroyIconHandle>;
 using UniqueFont = UniqueAny<HFONT, DeleteGdiObject>;
 using UniqueBitmap = UniqueAny<HBITMAP, DeleteGdiObject>;
+using UniqueBrush = UniqueAny<HBRUSH, DeleteGdiObject>;
 using UniqueRgn = UniqueAny<HRGN, DeleteGdiObject>;
 using UniqueMenu = UniqueAny<HMENU, DestroyMenuHandle>;
 using UniqueMapView = UniqueAny<void*, UnmapView>;

@@ -13,8 +13,11 @@
 #include <vector>
 
 #include "tests/e2e/harness.h"
+#include "ui/handles_win.h"
 
 using namespace e2e;
+using oruvel::ScopedSelect, oruvel::UniqueBitmap, oruvel::UniqueBrush, oruvel::UniqueFont,
+    oruvel::UniqueMemoryDc;
 
 namespace {
 
@@ -118,11 +121,11 @@ Ink MenuTextInk(const std::wstring& text) {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-    HFONT font = CreateFontIndirectW(&metrics.lfMenuFont);
-    HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ previousFont = SelectObject(dc, font);
+    UniqueFont font(CreateFontIndirectW(&metrics.lfMenuFont));
+    UniqueMemoryDc dc(nullptr);
+    ScopedSelect selectedFont(dc.get(), font.get());
     SIZE extent{};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent);
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = extent.cx;
@@ -130,15 +133,13 @@ Ink MenuTextInk(const std::wstring& text) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ previousBitmap = SelectObject(dc, bitmap);
+    UniqueBitmap bitmap(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    ScopedSelect selectedBitmap(dc.get(), bitmap.get());
     const RECT all{0, 0, extent.cx, extent.cy};
-    HBRUSH background = CreateSolidBrush(GetSysColor(COLOR_MENU));
-    FillRect(dc, &all, background);
-    DeleteObject(background);
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, GetSysColor(COLOR_MENUTEXT));
-    TextOutW(dc, 0, 0, text.c_str(), static_cast<int>(text.size()));
+    FillRect(dc.get(), &all, UniqueBrush(CreateSolidBrush(GetSysColor(COLOR_MENU))).get());
+    SetBkMode(dc.get(), TRANSPARENT);
+    SetTextColor(dc.get(), GetSysColor(COLOR_MENUTEXT));
+    TextOutW(dc.get(), 0, 0, text.c_str(), static_cast<int>(text.size()));
     GdiFlush();
 
     const uint32_t paper = Rgb(GetSysColor(COLOR_MENU));
@@ -162,11 +163,6 @@ Ink MenuTextInk(const std::wstring& text) {
             }
         }
     }
-    SelectObject(dc, previousBitmap);
-    SelectObject(dc, previousFont);
-    DeleteObject(bitmap);
-    DeleteObject(font);
-    DeleteDC(dc);
     return ink;
 }
 
