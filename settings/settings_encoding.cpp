@@ -14,15 +14,17 @@ struct GbkCharacter {
     uint16_t gbk;  // lead byte, then trail byte
 };
 
-// The characters of the settings' names and of 是 and 否, and those of the full-width characters
-// outside the run U+FF01..U+FF5E <-> 0xA3A1..0xA3FE that TextToNumber knows.
+// The characters of the settings' names and of 是 and 否, and the full-width characters that
+// TextToNumber knows outside the run U+FF01..U+FF5E <-> 0xA3A1..0xA3FE: GBK puts ＄ and ～
+// elsewhere and gives their places in the run to ￥ and ￣.
 constexpr GbkCharacter kKnownCharacters[] = {
-    {U'程', 0xB3CC}, {U'序', 0xD0F2}, {U'配', 0xC5E4},     {U'置', 0xD6C3}, {U'前', 0xC7B0},
-    {U'端', 0xB6CB}, {U'显', 0xCFD4}, {U'示', 0xCABE},     {U'指', 0xD6B8}, {U'灯', 0xB5C6},
-    {U'颜', 0xD1D5}, {U'色', 0xC9AB}, {U'左', 0xD7F3},     {U'边', 0xB1DF}, {U'顶', 0xB6A5},
-    {U'是', 0xCAC7}, {U'否', 0xB7F1}, {U'\u3000', 0xA1A1},  // ideographic space
-    {U'＄', 0xA1E7}, {U'～', 0xA1AB}, {U'☆', 0xA1EE},      {U'★', 0xA1EF},  {U'￥', 0xA3A4},
-    {U'￣', 0xA3FE},
+    {U'程', 0xB3CC},     {U'序', 0xD0F2}, {U'配', 0xC5E4}, {U'置', 0xD6C3},  // the section
+    {U'前', 0xC7B0},     {U'端', 0xB6CB}, {U'显', 0xCFD4}, {U'示', 0xCABE},  // the keys
+    {U'指', 0xD6B8},     {U'灯', 0xB5C6}, {U'颜', 0xD1D5}, {U'色', 0xC9AB},  //
+    {U'左', 0xD7F3},     {U'边', 0xB1DF}, {U'顶', 0xB6A5},                   //
+    {U'是', 0xCAC7},     {U'否', 0xB7F1},                                    // the values
+    {U'\u3000', 0xA1A1}, {U'＄', 0xA1E7}, {U'～', 0xA1AB},                   // ideographic space
+    {U'￥', 0xA3A4},     {U'￣', 0xA3FE}, {U'☆', 0xA1EE},  {U'★', 0xA1EF},
 };
 
 constexpr char32_t kFullWidthFirst = U'！', kFullWidthLast = U'～';

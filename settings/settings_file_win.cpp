@@ -73,9 +73,10 @@ struct SaveTarget {
 };
 
 std::optional<SaveTarget> FindSaveTarget(const std::wstring& path) {
-    // No access asked: the open only follows links to the file. Backup semantics let a directory
-    // open too, to be refused below.
-    UniqueHandle file = OpenFile(path, 0, kShareAll, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
+    // Attributes only: the open follows links to the file and conflicts with no one's. Backup
+    // semantics let a directory open too, to be refused by the caller.
+    UniqueHandle file =
+        OpenFile(path, FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
     if (!file) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
