@@ -23,48 +23,13 @@ namespace {
 
 // ---- Linux commands and X-level input ----
 
-std::wstring Widen(const std::string& text) {
-    return std::wstring(text.begin(), text.end());
-}
-
-// Runs a Linux command line through /bin/sh, waits for it to finish and expects exit status 0.
-// Wine starts a Unix executable handed to CreateProcess but gives back no process
-// handle, so the shell writes its status into a marker file that the driver polls for (Z: is
-// Wine's drive for the Unix root).
-void RunUnix(const std::string& command) {
-    static int counter = 0;
-    const std::string marker = "/tmp/oruvel-e2e-tray-" + std::to_string(GetCurrentProcessId()) +
-                               "-" + std::to_string(++counter);
-    std::wstring markerPath = L"Z:" + Widen(marker);
-    std::replace(markerPath.begin(), markerPath.end(), L'/', L'\\');
-    DeleteFileW(markerPath.c_str());
-    std::wstring commandLine = L"sh -c \"" + Widen(command) + L"; echo $? >" + Widen(marker) +
-                               L".tmp; mv " + Widen(marker) + L".tmp " + Widen(marker) + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessW(L"Z:\\bin\\sh", commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &info)) {
-        ADD_FAILURE() << "cannot start /bin/sh through Wine (error " << GetLastError() << ")";
-        return;
-    }
-    if (info.hProcess) {
-        CloseHandle(info.hProcess);
-        CloseHandle(info.hThread);
-    }
-    if (!WaitFor([&] { return FileExists(markerPath); }, 10000ms)) {
-        ADD_FAILURE() << "the command did not finish: " << command;
-        return;
-    }
-    EXPECT_EQ(ReadFileBytes(markerPath), "0\n") << "exit status of: " << command;
-    DeleteFileW(markerPath.c_str());
-}
-
 // Clicks with the X server's own pointer (button 1 left, 3 right), `count` times in a row, as a
 // user's hand does: Wine's tray window belongs to another process and reads X events itself.
 void XClick(POINT at, int button, int count = 1) {
-    RunUnix("/usr/bin/xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) +
-            " click --repeat " + std::to_string(count) + " --delay 100 " + std::to_string(button));
+    const std::string command = "/usr/bin/xdotool mousemove " + std::to_string(at.x) + " " +
+                                std::to_string(at.y) + " click --repeat " + std::to_string(count) +
+                                " --delay 100 " + std::to_string(button);
+    EXPECT_EQ(RunUnix(command), 0) << command;
 }
 
 // ---- Wine's stand-alone tray ----
