@@ -87,3 +87,12 @@ if(TARGET e2e_harness)
     target_link_libraries(lamps_bench PRIVATE e2e_harness psapi)
     add_dependencies(lamps_bench oruvel minimal_window paint_counter)
 endif()
+
+# The soak benchmark (bench/soak): hours of use in minutes, and what the program holds after.
+if(TARGET e2e_harness)
+    add_executable(soak_bench EXCLUDE_FROM_ALL bench/soak_bench.cpp)
+    target_compile_options(soak_bench PRIVATE ${win_flags})
+    target_link_options(soak_bench PRIVATE -static -municode)
+    target_link_libraries(soak_bench PRIVATE e2e_harness psapi ntdll)
+    add_dependencies(soak_bench oruvel minimal_window)
+endif()

@@ -227,6 +227,45 @@ KeyPlace FindKey(std::string_view file, std::string_view section, std::string_vi
     return place;
 }
 
+bool HasLineEnd(std::string_view text) {
+    return text.find_first_of("\r\n") != kNone;
+}
+
+bool HasOuterBlank(std::string_view text) {
+    return !text.empty() && (IsBlank(text.front()) || IsBlank(text.back()));
+}
+
+// The name comes back whole from FindClosingBracket and TrimBlanks on "[name]".
+bool IsValidSectionName(std::string_view name, ProfileEncoding encoding) {
+    if (HasLineEnd(name) || HasOuterBlank(name)) {
+        return false;
+    }
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (name[i] == ']') {
+            return false;
+        }
+        if (StartsDoubleByte(name[i], encoding)) {
+            if (i + 1 == name.size()) {
+                return false;  // the ']' that closes the line would be its trail byte
+            }
+            ++i;
+        }
+    }
+    return true;
+}
+
+// The line "key=value" is a key line of this key: not a comment, not a section line, and its
+// first '=' is the one after the key.
+bool IsValidKey(std::string_view key) {
+    return !HasLineEnd(key) && !HasOuterBlank(key) && key.find('=') == kNone &&
+           (key.empty() || (key.front() != ';' && key.front() != '['));
+}
+
+// The end of `line`, or `fallback` when it has none.
+std::string_view LineEndOf(std::string_view file, const Line& line, std::string_view fallback) {
+    return line.next > line.end ? file.substr(line.end, line.next - line.end) : fallback;
+}
+
 }  // namespace
 
 std::optional<std::string> ReadProfileValue(std::string_view fileBytes, std::string_view section,
@@ -240,11 +279,19 @@ std::optional<std::string> ReadProfileValue(std::string_view fileBytes, std::str
         ParseLine(fileBytes.substr(line.begin, line.end - line.begin), encoding).value);
 }
 
+bool CanWriteProfileValue(std::string_view section, std::string_view key, std::string_view value,
+                          ProfileEncoding encoding) {
+    return IsValidSectionName(section, encoding) && IsValidKey(key) && !HasLineEnd(value);
+}
+
 std::string WriteProfileValue(std::string_view fileBytes, std::string_view section,
                               std::string_view key, std::string_view value,
                               ProfileEncoding encoding) {
+    if (!CanWriteProfileValue(section, key, value, encoding)) {
+        return std::string(fileBytes);
+    }
     const KeyPlace place = FindKey(fileBytes, section, key, encoding);
-    const std::string_view lineEnd = place.lineEnd.empty() ? "\r\n" : place.lineEnd;
+    const std::string_view firstLineEnd = place.lineEnd.empty() ? "\r\n" : place.lineEnd;
 
     std::string out;
     out.reserve(fileBytes.size() + section.size() + key.size() + value.size() + 8);
@@ -260,10 +307,13 @@ std::string WriteProfileValue(std::string_view fileBytes, std::string_view secti
         return out;
     }
 
+    // New lines end as the line before them: a line end taken from elsewhere, a lone CR, would
+    // run into a following LF and swallow the empty line it ends.
     std::string keyLine;
     keyLine.append(key).append("=").append(value);
     if (place.sectionFound) {
         const Line& last = place.lastContentLine;
+        const std::string_view lineEnd = LineEndOf(fileBytes, last, firstLineEnd);
         out.append(fileBytes.substr(0, last.next));
         if (last.next == last.end) {
             out.append(lineEnd);  // the section's last line is the file's, without a line end
@@ -271,6 +321,12 @@ std::string WriteProfileValue(std::string_view fileBytes, std::string_view secti
         out.append(keyLine).append(lineEnd);
         out.append(fileBytes.substr(last.next));
     } else {
+        std::string_view lineEnd = firstLineEnd;
+        if (fileBytes.ends_with("\r\n")) {
+            lineEnd = "\r\n";
+        } else if (fileBytes.ends_with('\n') || fileBytes.ends_with('\r')) {
+            lineEnd = fileBytes.substr(fileBytes.size() - 1);
+        }
         out.append(fileBytes);
         if (!fileBytes.empty() && fileBytes.back() != '\n' && fileBytes.back() != '\r') {
             out.append(lineEnd);

@@ -41,15 +41,26 @@ std::optional<std::string> ReadProfileValue(std::string_view fileBytes, std::str
                                             std::string_view key,
                                             ProfileEncoding encoding = ProfileEncoding::kGbk);
 
-// The bytes of `fileBytes` after setting `key` in `section` to `value`:
+// Whether WriteProfileValue can write `value` for `key` in `section` so that ReadProfileValue
+// finds it again. A valid section name has no line end ('\r', '\n'), no blank as its first or
+// last byte, and no ']' outside a GBK double-byte character; in a GBK file its last byte is no
+// lead byte without a trail byte (the ']' after it would be taken for one). A valid key has no line end,
+// no blank as its first or last byte, no '=', and does not start with ';' (a comment) or '['
+// (a section line). A valid value has no line end. The empty name is valid. The settings' own
+// names and values always are.
+bool CanWriteProfileValue(std::string_view section, std::string_view key, std::string_view value,
+                          ProfileEncoding encoding = ProfileEncoding::kGbk);
+
+// The bytes of `fileBytes` after setting `key` in `section` to `value`, or `fileBytes` unchanged
+// when CanWriteProfileValue refuses them:
 // - the key's line (as ReadProfileValue finds it) is rewritten as "key=value", with the key
 //   spelled as in the file and the line's own line end;
 // - a missing key gets the line "key=value" after the last non-blank line of the section;
 // - a missing section gets "[section]" and "key=value" at the end of the file, on a new line.
-// Every other byte stays as it was. New lines end the way the file's first line ends, or with
-// "\r\n" when no line of the file has an end; an empty file gives "[section]\r\nkey=value\r\n".
-// The caller passes a section without ']', a key without '=', and none of the three with a line
-// end; the settings' own names and values always are so.
+// Every other line stays as it was, with its own line end. A new line ends as the line before
+// it does; where that line has no end (the file's last line, which then gets one too), as the
+// file's first line ends, or with "\r\n" when no line of the file has an end; an empty file
+// gives "[section]\r\nkey=value\r\n". A read then gives `value` as ReadProfileValue cleans it.
 std::string WriteProfileValue(std::string_view fileBytes, std::string_view section,
                               std::string_view key, std::string_view value,
                               ProfileEncoding encoding = ProfileEncoding::kGbk);

@@ -20,10 +20,6 @@ constexpr size_t kBitsAt = 28;         // uint16: bits per pixel
 constexpr size_t kCompressionAt = 30;  // uint32: 0 = BI_RGB, no compression
 constexpr size_t kInfoHeaderSize = 40;
 
-// Larger than any bitmap this program has a use for, and small enough that the size
-// arithmetic below cannot overflow 64 bits.
-constexpr int64_t kMaxSide = 16384;
-
 uint32_t ReadU32(std::span<const uint8_t> bytes, size_t at) {
     return static_cast<uint32_t>(bytes[at]) | static_cast<uint32_t>(bytes[at + 1]) << 8 |
            static_cast<uint32_t>(bytes[at + 2]) << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
@@ -55,7 +51,7 @@ std::optional<DecodedBitmap> DecodeBitmapFile(std::span<const uint8_t> bytes) {
     const int64_t storedHeight = ReadI32(bytes, kHeightAt);  // 64 bits: negating INT32_MIN is safe
     const int64_t height = std::abs(storedHeight);
     const int bitsPerPixel = ReadU16(bytes, kBitsAt);
-    if (width <= 0 || width > kMaxSide || height == 0 || height > kMaxSide ||
+    if (width <= 0 || width > kMaxBitmapSide || height == 0 || height > kMaxBitmapSide ||
         ReadU16(bytes, kPlanesAt) != 1 || (bitsPerPixel != 24 && bitsPerPixel != 32) ||
         ReadU32(bytes, kCompressionAt) != 0) {
         return std::nullopt;

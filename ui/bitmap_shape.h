@@ -18,11 +18,16 @@ struct DecodedBitmap {
     std::vector<uint32_t> pixels;
 };
 
+// Far larger than any picture of the program, and small enough that no size computed from the
+// sides can overflow.
+inline constexpr int kMaxBitmapSide = 16384;
+
 // Decodes the complete bytes of a Windows bitmap (.bmp) file: an info header of at least the
 // 40 bytes of BITMAPINFOHEADER, one plane, 24 or 32 bits per pixel without compression, rows
-// stored bottom-up (positive height) or top-down (negative height). The fourth byte of a 32-bit
-// pixel is ignored. Anything else, and any file too short for the pixels it announces, gives
-// nullopt; nothing outside `bytes` is read.
+// stored bottom-up (positive height) or top-down (negative height), at most 16384 pixels wide
+// and 16384 high (kMaxBitmapSide). The fourth byte of a 32-bit pixel is ignored. Anything else,
+// and any file too short for the pixels it announces, gives nullopt; nothing outside `bytes` is
+// read.
 std::optional<DecodedBitmap> DecodeBitmapFile(std::span<const uint8_t> bytes);
 
 // One horizontal run of the shape: the pixels x0 <= x < x1 of row y.

@@ -3,6 +3,7 @@
 #include "ui/handles_win.h"
 
 #include <gtest/gtest.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -522,6 +523,73 @@ void PressOnBar(HWND bar, POINT at, bool right) {
     const RECT bounds = WindowRect(bar);
     MoveMouse(bounds.left + at.x, bounds.top + at.y);
     MouseButton(right, true);
+}
+
+}  // namespace e2e
+
+namespace e2e {
+
+namespace {
+
+constexpr wchar_t kWineAppKey[] = L"Software\\Wine\\AppDefaults\\oruvel.exe";
+constexpr wchar_t kWineX11Key[] = L"Software\\Wine\\AppDefaults\\oruvel.exe\\X11 Driver";
+
+bool KeyExists(const wchar_t* path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(key);
+    return true;
+}
+
+NOTIFYICONDATAW KeeperRecord(HWND window) {
+    NOTIFYICONDATAW record{};
+    record.cbSize = sizeof record;
+    record.hWnd = window;
+    record.uID = 1;
+    return record;
+}
+
+}  // namespace
+
+UnmanagedWindows::UnmanagedWindows()
+    : createdAppKey_(!KeyExists(kWineAppKey)), createdX11Key_(!KeyExists(kWineX11Key)) {
+    DWORD size = sizeof previous_;
+    hadValue_ = RegGetValueW(HKEY_CURRENT_USER, kWineX11Key, L"Managed", RRF_RT_REG_SZ, nullptr,
+                             previous_, &size) == ERROR_SUCCESS;
+    RegSetKeyValueW(HKEY_CURRENT_USER, kWineX11Key, L"Managed", REG_SZ, L"N", 2 * sizeof(wchar_t));
+}
+
+// Puts back what was there before.
+UnmanagedWindows::~UnmanagedWindows() {
+    if (hadValue_) {
+        RegSetKeyValueW(HKEY_CURRENT_USER, kWineX11Key, L"Managed", REG_SZ, previous_,
+                        static_cast<DWORD>((lstrlenW(previous_) + 1) * sizeof(wchar_t)));
+        return;
+    }
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kWineX11Key, L"Managed");
+    if (createdX11Key_) {
+        RegDeleteKeyW(HKEY_CURRENT_USER, kWineX11Key);
+    }
+    if (createdAppKey_) {
+        RegDeleteKeyW(HKEY_CURRENT_USER, kWineAppKey);
+    }
+}
+
+KeeperTrayIcon::KeeperTrayIcon() {
+    window_ =
+        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    NOTIFYICONDATAW record = KeeperRecord(window_);
+    record.uFlags = NIF_ICON;
+    record.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    Shell_NotifyIconW(NIM_ADD, &record);
+}
+
+KeeperTrayIcon::~KeeperTrayIcon() {
+    NOTIFYICONDATAW record = KeeperRecord(window_);
+    Shell_NotifyIconW(NIM_DELETE, &record);
+    DestroyWindow(window_);
 }
 
 }  // namespace e2e

@@ -143,3 +143,40 @@ LampLook LookOfLamp(HWND bar, LampColumns lamp);
 void PressOnBar(HWND bar, POINT at, bool right = false);
 
 }  // namespace e2e
+
+namespace e2e {
+
+// Wine waits up to 2 s for a window manager to confirm each map and unmap of a window it hands
+// to one, and Xvfb runs none: every start, close, hide and show of the bar takes 2 s more. Cases
+// and benchmarks that do these by the hundred make the program's windows ones that Wine keeps to
+// itself, which skip the wait, while this object lives (the Wine setting "Managed" = "N" of
+// oruvel.exe's X11 driver, read when a process starts; Windows has no such setting). The
+// program runs as it always does.
+class UnmanagedWindows {
+  public:
+    UnmanagedWindows();
+    UnmanagedWindows(const UnmanagedWindows&) = delete;
+    UnmanagedWindows& operator=(const UnmanagedWindows&) = delete;
+    ~UnmanagedWindows();
+
+  private:
+    bool createdAppKey_, createdX11Key_;
+    bool hadValue_ = false;
+    wchar_t previous_[16] = {};
+};
+
+// A tray icon of the driver's own while this object lives. Wine's tray window hides when its last
+// icon goes, and waits 2 s for that; with this icon beside the program's, the program's comes and
+// goes at once.
+class KeeperTrayIcon {
+  public:
+    KeeperTrayIcon();
+    KeeperTrayIcon(const KeeperTrayIcon&) = delete;
+    KeeperTrayIcon& operator=(const KeeperTrayIcon&) = delete;
+    ~KeeperTrayIcon();
+
+  private:
+    HWND window_ = nullptr;
+};
+
+}  // namespace e2e

@@ -159,6 +159,28 @@ TEST(DecodeBitmapFile, RejectsWhatItCannotDecodeSafely) {
     }
 }
 
+TEST(DecodeBitmapFile, TakesSidesUpTo16384Pixels) {
+    const struct {
+        int width;
+        int height;
+        bool decodes;
+    } cases[] = {
+        {kMaxBitmapSide, 1, true},
+        {kMaxBitmapSide + 1, 1, false},
+        {1, kMaxBitmapSide, true},
+        {1, kMaxBitmapSide + 1, false},
+    };
+    for (const auto& c : cases) {
+        const std::vector<uint32_t> pixels(static_cast<size_t>(c.width) * c.height, 0x123456);
+        const auto decoded =
+            DecodeBitmapFile(MakeBitmapFile(c.width, c.height, pixels, {24, false, 40}));
+        EXPECT_EQ(decoded.has_value(), c.decodes) << c.width << " x " << c.height;
+        if (decoded) {
+            EXPECT_EQ(decoded->pixels, pixels) << c.width << " x " << c.height;
+        }
+    }
+}
+
 TEST(DecodeBitmapFile, RejectsARowWithoutItsPadding) {
     // 3 pixels of 3 bytes make 9 bytes, stored as 12; the last row's 3 padding bytes are
     // part of the pixel data too.

@@ -127,9 +127,62 @@ TEST(WriteProfileValue, ChangesOnlyTheKeysLine) {
          "\0x\0\r\n[s]\r\nk=v\r\n\0"s},
         {"garbage stays", "\xFF\x01\xA3\r\n\x80[\r\n", "s", "k", "v",
          "\xFF\x01\xA3\r\n\x80[\r\n[s]\r\nk=v\r\n"},
+        // A new line ends as the line before it. With the first line's lone CR it would run into
+        // the LF of the empty line after it, and that line would be lost.
+        {"add key before an empty line, first line ending in CR", "a\r[s]\n\n", "s", "k", "v",
+         "a\r[s]\nk=v\n\n"},
+        {"add key after a CR LF line in an LF file", "[s]\na=1\r\n\n", "s", "k", "v",
+         "[s]\na=1\r\nk=v\r\n\n"},
+        {"add key after a last line without end, first line ending in CR", "a\r[s]\nb=1", "s", "k",
+         "v", "a\r[s]\nb=1\rk=v\r"},
+        {"add section after a last line ending in LF, first in CR", "a\rb\n", "s", "k", "v",
+         "a\rb\n[s]\nk=v\n"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(WriteProfileValue(c.file, c.section, c.key, c.value), c.expected) << c.name;
+    }
+}
+
+// Names and values that no read could find again are refused, and the file stays as it was:
+// each would otherwise append another line on every write.
+TEST(WriteProfileValue, RefusesWhatCouldNotBeReadBack) {
+    const std::string file = "[t]\r\nk=1\r\n[s]\r\na=2\r\n";
+    const struct {
+        const char* name;
+        std::string section;
+        std::string key;
+        std::string value;
+        bool writable;
+    } cases[] = {
+        {"plain names", "s", "k", "v", true},
+        {"empty names and value", "", "", "", true},
+        {"gbk names", "\xB3\xCC\xD0\xF2", "\xD7\xF3\xB1\xDF", "\xCA\xC7", true},
+        {"gbk trail byte 0x5D in the section", "\x81\x5D", "k", "v", true},
+        {"blanks inside names", "a b", "c d", " v ", true},
+        {"nul bytes", "s\0"s, "k\0"s, "\0"s, true},
+        {"section ending in a lone gbk lead byte", "\x81", "k", "v", false},
+        {"section ending in a lone lead byte after a character", "\xB3\xCC\xD0", "k", "v", false},
+        {"section with a leading blank", " s", "k", "v", false},
+        {"section with a trailing tab", "s\t", "k", "v", false},
+        {"section with a ']'", "s]x", "k", "v", false},
+        {"section with a line end", "s\r\n[t", "k", "v", false},
+        {"key with a trailing blank", "s", "k ", "v", false},
+        {"key with a leading tab", "s", "\tk", "v", false},
+        {"key with '='", "s", "k=1", "v", false},
+        {"key like a comment", "s", ";k", "v", false},
+        {"key like a section", "s", "[k", "]", false},
+        {"key with a line end", "s", "k\n", "v", false},
+        {"value with a line end", "s", "k", "v\r[t]", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CanWriteProfileValue(c.section, c.key, c.value), c.writable) << c.name;
+        const std::string written = WriteProfileValue(file, c.section, c.key, c.value);
+        if (c.writable) {
+            EXPECT_NE(written, file) << c.name;
+            EXPECT_TRUE(ReadProfileValue(written, c.section, c.key).has_value()) << c.name;
+        } else {
+            EXPECT_EQ(written, file) << c.name;
+        }
     }
 }
 

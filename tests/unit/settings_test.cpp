@@ -241,6 +241,8 @@ TEST(SaveSettings, WritesTheFourKeysAndKeepsEverythingElse) {
     const Settings off{false, -1, -5, 40};
     const std::string offLines = kOnTopKey + "=" + kNoText + "\r\n" + kColourKey + "=-1\r\n" +
                                  kLeftKey + "=-5\r\n" + kTopKey + "=40\r\n";
+    const std::string offLf = kOnTopKey + "=" + kNoText + "\n" + kColourKey + "=-1\n" + kLeftKey +
+                              "=-5\n" + kTopKey + "=40\n";
     const std::string otherSection = "[\xC6\xE4\xCB\xFB]\r\nx = 1\r\n\r\n";  // [其他]
     const struct {
         const char* name;
@@ -267,6 +269,8 @@ TEST(SaveSettings, WritesTheFourKeysAndKeepsEverythingElse) {
              {kTopKey + "=40", kLeftKey + "=-5", kColourKey + "=-1", kOnTopKey + "=" + kNoText})},
         {"nul bytes and garbage stay", kRead, "\0\xFF\r\n\xB3"s, off,
          "\0\xFF\r\n\xB3\r\n"s + kSectionLine + "\r\n" + offLines},
+        {"an empty line after the section, the first line ending in CR", kRead,
+         "a\r" + kSectionLine + "\n\n", off, "a\r" + kSectionLine + "\n" + offLf + "\n"},
         {"unreadable file is left alone", kUnreadable, "", off, std::nullopt},
         {"unchanged file is not rewritten", kRead, kSectionLine + "\r\n" + offLines, off,
          std::nullopt},
