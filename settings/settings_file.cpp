@@ -8,7 +8,25 @@ constexpr std::wstring_view kTemporarySuffix = L".tmp";
 // The largest process id, 4294967295, has ten digits.
 constexpr std::size_t kMaxProcessIdDigits = 10;
 
+// The Windows error codes that a busy or refusing file gives.
+constexpr uint32_t kErrorAccessDenied = 5;
+constexpr uint32_t kErrorSharingViolation = 32;
+constexpr uint32_t kErrorLockViolation = 33;
+constexpr uint32_t kErrorUnableToRemoveReplaced = 1175;
+
 }  // namespace
+
+FileStep FailedStep(uint32_t windowsError) {
+    switch (windowsError) {
+        case kErrorAccessDenied:
+        case kErrorSharingViolation:
+        case kErrorLockViolation:
+        case kErrorUnableToRemoveReplaced:
+            return FileStep::kBusy;
+        default:
+            return FileStep::kFailed;
+    }
+}
 
 std::wstring TemporaryFilePath(std::wstring_view path, uint32_t processId) {
     wchar_t digits[kMaxProcessIdDigits];

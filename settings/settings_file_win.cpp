@@ -23,37 +23,24 @@ UniqueHandle OpenFile(const std::wstring& path, DWORD access, DWORD share, DWORD
     return UniqueHandle(file == INVALID_HANDLE_VALUE ? nullptr : file);
 }
 
-// How a call of a step ended. A sharing violation, a lock or a refused access may be a virus
-// scanner or the search indexer holding the file for a moment; ReplaceFileW reports a replaced
-// file that it could not remove as such.
+// How a Win32 call of a step ended, by its last error when it failed.
 FileStep Outcome(bool succeeded) {
-    if (succeeded) {
-        return FileStep::kDone;
-    }
-    switch (GetLastError()) {
-        case ERROR_SHARING_VIOLATION:
-        case ERROR_LOCK_VIOLATION:
-        case ERROR_ACCESS_DENIED:
-        case ERROR_UNABLE_TO_REMOVE_REPLACED:
-            return FileStep::kBusy;
-        default:
-            return FileStep::kFailed;
-    }
+    return succeeded ? FileStep::kDone : FailedStep(GetLastError());
 }
 
-// RetryWhileBusy, pausing with Sleep.
-template <typename Step>
-FileStep RetryBusyStep(Step&& step) {
-    return RetryWhileBusy(step, [](int ms) { Sleep(static_cast<DWORD>(ms)); });
+void Pause(int ms) {
+    Sleep(static_cast<DWORD>(ms));
 }
 
 UniqueHandle OpenBusyFile(const std::wstring& path, DWORD access, DWORD share, DWORD disposition,
                           DWORD flags) {
     UniqueHandle file;
-    RetryBusyStep([&] {
-        file = OpenFile(path, access, share, disposition, flags);
-        return Outcome(static_cast<bool>(file));
-    });
+    RetryWhileBusy(
+        [&] {
+            file = OpenFile(path, access, share, disposition, flags);
+            return Outcome(static_cast<bool>(file));
+        },
+        Pause);
     return file;
 }
 
@@ -152,23 +139,18 @@ bool RunningOnWine() {
 
 // Puts the new file `temporary` in the target's place in one step.
 bool PutInPlace(const std::wstring& temporary, const SaveTarget& target) {
-    if (target.exists && !RunningOnWine()) {
-        // Keeps the old file's security descriptor, attributes and streams on the new one.
-        const FileStep replaced = RetryBusyStep([&] {
+    return PutNewFileInPlace(
+        target.exists && !RunningOnWine(),
+        [&] {
             return Outcome(ReplaceFileW(
                 target.path.c_str(), temporary.c_str(), nullptr,
                 REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr, nullptr));
-        });
-        if (replaced != FileStep::kFailed) {
-            return replaced == FileStep::kDone;  // done, or the file stayed busy: the old stays
-        }
-        // A failure not of the file's making (a file system without it, or the new file not
-        // moved in after the old was removed): the rename still puts the new file in place.
-    }
-    return RetryBusyStep([&] {
-               return Outcome(MoveFileExW(temporary.c_str(), target.path.c_str(),
-                                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
-           }) == FileStep::kDone;
+        },
+        [&] {
+            return Outcome(MoveFileExW(temporary.c_str(), target.path.c_str(),
+                                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+        },
+        Pause);
 }
 
 }  // namespace

@@ -430,6 +430,16 @@ bool IsSymbolicLink(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
+void RemoveSymbolicLink(const std::wstring& link) {
+    // Wine's DeleteFileW removes the file that a Unix link leads to, and leaves the link.
+    const std::string unixLink = UnixPath(link);
+    if (!unixLink.empty()) {
+        EXPECT_EQ(RunUnix("rm -f '" + unixLink + "'"), 0) << "cannot remove " << unixLink;
+    } else {
+        DeleteFileW(link.c_str());
+    }
+}
+
 void SaveScreenshot(const std::string& name) {
     const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     const Pixels pixels = ScreenPixels(screen);

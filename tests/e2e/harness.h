@@ -112,6 +112,8 @@ std::string UnixPath(const std::wstring& path);
 // Makes `link` a symbolic link to the file `target`; false when the system cannot.
 bool MakeSymbolicLink(const std::wstring& link, const std::wstring& target);
 bool IsSymbolicLink(const std::wstring& path);
+// Removes the link, not the file it leads to.
+void RemoveSymbolicLink(const std::wstring& link);
 
 // Saves a screenshot of the whole screen as a .bmp file named after the test.
 void SaveScreenshot(const std::string& name);

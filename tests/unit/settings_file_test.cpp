@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <numeric>
 #include <optional>
@@ -101,6 +102,83 @@ TEST(RetryWhileBusy, ABusyFileIsTriedAgainForAboutOneSecond) {
     }
     EXPECT_GE(allPauses, 800) << "a busy file is given about a second";
     EXPECT_LE(allPauses, 1200) << "a busy file is given about a second";
+}
+
+TEST(FailedStep, ABusyOrRefusingFileIsTriedAgainAndNothingElse) {
+    const struct {
+        const char* name;
+        uint32_t error;
+        FileStep expected;
+    } cases[] = {
+        {"ERROR_ACCESS_DENIED: held without sharing, or not ours to write", 5, FileStep::kBusy},
+        {"ERROR_SHARING_VIOLATION", 32, FileStep::kBusy},
+        {"ERROR_LOCK_VIOLATION", 33, FileStep::kBusy},
+        {"ERROR_UNABLE_TO_REMOVE_REPLACED", 1175, FileStep::kBusy},
+        {"ERROR_INVALID_FUNCTION: a file system without ReplaceFileW", 1, FileStep::kFailed},
+        {"ERROR_FILE_NOT_FOUND", 2, FileStep::kFailed},
+        {"ERROR_NOT_SUPPORTED", 50, FileStep::kFailed},
+        {"ERROR_DISK_FULL", 112, FileStep::kFailed},
+        {"ERROR_UNABLE_TO_MOVE_REPLACEMENT: the old file gone, the new one not moved in", 1176,
+         FileStep::kFailed},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FailedStep(c.error), c.expected) << c.name;
+    }
+}
+
+// The steps that put a saved file in place, as seen on Windows (ReplaceFileW first) and where
+// ReplaceFileW may not be used (no old file, or Wine, whose ReplaceFileW deletes the old file
+// before it moves the new one in).
+TEST(PutNewFileInPlace, ReplacesKeepingSecurityAndRenamesOnlyWhereThatCannotBeUsed) {
+    using enum FileStep;
+    const struct {
+        const char* name;
+        bool mayReplace;
+        std::vector<FileStep> replaceTries, renameTries;  // the last repeats
+        bool expected;
+        int expectedReplaces, expectedRenames;
+    } cases[] = {
+        {"replaced", true, {kDone}, {kDone}, true, 1, 0},
+        {"replaced once the scanner let go", true, {kBusy, kBusy, kDone}, {kDone}, true, 3, 0},
+        {"the file's permissions refuse it: the old file stays, no rename around them",
+         true,
+         {kBusy},
+         {kDone},
+         false,
+         8,
+         0},
+        {"no ReplaceFileW on this file system: renamed", true, {kFailed}, {kDone}, true, 1, 1},
+        {"no ReplaceFileW, and the rename busy for a moment",
+         true,
+         {kFailed},
+         {kBusy, kDone},
+         true,
+         1,
+         2},
+        {"no old file, or Wine: renamed", false, {kDone}, {kDone}, true, 0, 1},
+        {"renamed once the scanner let go",
+         false,
+         {kDone},
+         {kBusy, kBusy, kBusy, kDone},
+         true,
+         0,
+         4},
+        {"the rename busy for good: the old file stays", false, {kDone}, {kBusy}, false, 0, 8},
+        {"the rename fails", false, {kDone}, {kFailed}, false, 0, 1},
+    };
+    for (const auto& c : cases) {
+        int replaces = 0, renames = 0;
+        auto next = [](const std::vector<FileStep>& tries, int& count) {
+            const std::size_t at = std::min<std::size_t>(count++, tries.size() - 1);
+            return tries[at];
+        };
+        const bool inPlace = PutNewFileInPlace(
+            c.mayReplace, [&] { return next(c.replaceTries, replaces); },
+            [&] { return next(c.renameTries, renames); }, [](int) {});
+        EXPECT_EQ(inPlace, c.expected) << c.name;
+        EXPECT_EQ(replaces, c.expectedReplaces) << c.name;
+        EXPECT_EQ(renames, c.expectedRenames) << c.name;
+    }
 }
 
 }  // namespace
