@@ -1,6 +1,8 @@
 // The handlers that the bar's events run, each defined with the concern it belongs to.
 #pragma once
 
+#include <windows.h>
+
 #include "ui/tray_event.h"
 
 namespace oruvel {
@@ -13,7 +15,18 @@ void HandleTrayEvent(TrayEvent event);  // tray icon notifications (ui/tray_icon
 void ShowBarMenu();                     // 右键菜单 at the pointer (ui/bar_menu)
 void HandleMenuCommand(int command);    // an item of 右键菜单 was chosen (ui/bar_menu)
 
-void WatchdogEvent();      // 时钟1 (lamps/poll_worker)
-void FallbackPollEvent();  // 时钟2 (lamps/poll_worker)
+void WatchdogEvent();      // 时钟1 (lamps/lamps)
+void FallbackPollEvent();  // 时钟2 (lamps/lamps)
+
+// The poll worker's request that the bar's thread sample the keys; handled by LampSampleRequested
+// (lamps/lamps).
+constexpr UINT kLampSampleRequest = WM_APP + 2;
+void LampSampleRequested();
+
+// Raw keyboard input (lamps/lock_key_input): WM_INPUT, the one-shot timer that samples once more
+// after a lock key's input, and the end of the input when the bar goes.
+void LockKeyInput(HRAWINPUT input);
+void LockKeyResampleEvent();
+void StopListeningForLockKeys();
 
 }  // namespace oruvel
