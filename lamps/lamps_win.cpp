@@ -17,14 +17,13 @@ namespace {
 // Touched on the bar's thread only.
 UniqueHandle workerThread;
 int32_t restartFailures = 0;
-// Set when the program ends; a worker waits on it between polls. Made with the first worker.
-UniqueHandle stopPolling;
 
 // All that a poll worker touches besides the system. Constant-initialised and without a
-// destructor to run, so it is intact for as long as any worker can run.
+// destructor to run, so it is intact for as long as any worker can run, also after the program
+// has returned from its entry point.
 struct PollShared {
-    std::atomic<HWND> bar{nullptr};     // the bar to ask for samples; set before any worker starts
-    std::atomic<HANDLE> stop{nullptr};  // stopPolling's event
+    std::atomic<HWND> bar{nullptr};  // the bar to ask for samples; null once it has gone
+    std::atomic<bool> stop{false};   // set as the program ends
     // A sample asked of the bar's thread and not yet taken: the worker asks for no second one,
     // so a bar thread that was busy for a while finds one request waiting, not a pile.
     std::atomic<bool> sampleRequested{false};
@@ -32,21 +31,22 @@ struct PollShared {
 constinit PollShared pollShared;
 
 // The keys are read on the bar's thread, at the worker's request, never on the worker's own:
-// - a thread of its own does not see the lock keys change while the bar has the focus (seen
-//   under Wine: the key messages then update the bar thread's key state only);
+// - a thread's key state changes as that thread takes key messages, so a thread of its own
+//   does not see the lock keys change (seen under Wine while the bar has the focus);
 // - attaching the worker to the bar's input state (AttachThreadInput) resets that key state, as
 //   the platform documents and Wine does too: a lock that is on then reads off until it changes.
-// A posted request never blocks the worker, and the worker's wait ends at once when stopped.
+// A posted request never blocks the worker. It sleeps rather than waiting on an event: under
+// Wine a sleep costs no request to the wine server, 20 times a second.
 DWORD WINAPI PollWorker(void*) {
-    const HANDLE stop = pollShared.stop.load();
-    do {
-        HWND bar = pollShared.bar.load();
+    while (!pollShared.stop) {
+        HWND bar = pollShared.bar;
         // A bar that is hidden, or already destroyed, is not asked.
         if (bar && IsWindowVisible(bar) && !pollShared.sampleRequested.exchange(true) &&
             !PostMessageW(bar, kLampSampleRequest, 0, 0)) {
             pollShared.sampleRequested = false;
         }
-    } while (WaitForSingleObject(stop, kPollPeriodMs) == WAIT_TIMEOUT);
+        Sleep(kPollPeriodMs);
+    }
     return 0;
 }
 
@@ -59,14 +59,6 @@ constexpr bool kThreadStartsFail = false;
 
 HANDLE StartWorkerThread() {
     if (kThreadStartsFail) {
-        return nullptr;
-    }
-    if (!stopPolling) {
-        stopPolling.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        pollShared.stop = stopPolling.get();
-    }
-    // A worker that could not be stopped is no worker: the start counts as failed.
-    if (!stopPolling) {
         return nullptr;
     }
     return CreateThread(nullptr, 0, PollWorker, nullptr, 0, nullptr);
@@ -110,16 +102,10 @@ void ArmWatchdog() {
 
 void StopPollWorker() {
     pollShared.bar = nullptr;
-    if (!workerThread) {
-        return;
-    }
-    SetEvent(stopPolling.get());
-    // A poll is a visibility query and a post, so the worker is back in its wait at once and
-    // ends there. Should it not end within a poll period after all, its event stays open for it
-    // until the process ends.
-    if (WaitForSingleObject(workerThread.get(), kPollPeriodMs) == WAIT_TIMEOUT) {
-        stopPolling.release();
-    }
+    pollShared.stop = true;
+    // The worker sees the flag when its sleep ends, within a poll period. Should it take longer,
+    // it finds no bar to ask and ends: nothing it touches is ever torn down.
+    WaitForSingleObject(workerThread.get(), kPollPeriodMs);
 }
 
 void WatchdogEvent() {

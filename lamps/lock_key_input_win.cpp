@@ -62,6 +62,15 @@ void LockKeyInput(HRAWINPUT input) {
     indicatorBar.resampleTimer().Arm(kResampleDelayMs);
 }
 
+void LockKeyMessage(WPARAM virtualKey) {
+    // While the bar has the focus the lock keys come to it as key messages too, and its thread's
+    // key state changes as it takes each of them, after the raw input of the same key: the lamps
+    // follow at the press and at the release without waiting for the second sample.
+    if (IsLockKey(static_cast<int>(virtualKey))) {
+        RefreshShownBar();
+    }
+}
+
 void LockKeyResampleEvent() {
     indicatorBar.resampleTimer().Disarm();
     RefreshShownBar();

@@ -23,10 +23,12 @@ void FallbackPollEvent();  // 时钟2 (lamps/lamps)
 constexpr UINT kLampSampleRequest = WM_APP + 2;
 void LampSampleRequested();
 
-// Raw keyboard input (lamps/lock_key_input): WM_INPUT, the one-shot timer that samples once more
-// after a lock key's input, and the end of the input when the bar goes.
+// Lock keys as triggers of the lamps (lamps/lock_key_input): WM_INPUT of the raw keyboard input,
+// the one-shot timer that samples once more after a lock key's input, the bar's own key messages
+// while it has the focus, and the end of the raw input when the bar goes.
 void LockKeyInput(HRAWINPUT input);
 void LockKeyResampleEvent();
+void LockKeyMessage(WPARAM virtualKey);
 void StopListeningForLockKeys();
 
 }  // namespace oruvel

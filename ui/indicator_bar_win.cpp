@@ -269,6 +269,10 @@ LRESULT IndicatorBar::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             return 0;
         case WM_KEYDOWN:
             OnKeyDown(wParam);
+            LockKeyMessage(wParam);
+            return 0;
+        case WM_KEYUP:
+            LockKeyMessage(wParam);
             return 0;
         case WM_COMMAND:
             HandleMenuCommand(LOWORD(wParam));

@@ -71,11 +71,11 @@ ProgramFolder::~ProgramFolder() {
     RemoveTree(path_);
 }
 
-Process::Process(const std::wstring& exe) {
+Process::Process(const std::wstring& exe, const std::wstring& arguments) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    std::wstring commandLine = L"\"" + exe + L"\"";
+    std::wstring commandLine = L"\"" + exe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
     const std::wstring folder = exe.substr(0, exe.rfind(L'\\'));
     if (CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                        folder.c_str(), &startup, &info)) {
@@ -455,7 +455,6 @@ void PressOnBar(HWND bar, POINT at, bool right) {
     MoveMouse(bounds.left + at.x, bounds.top + at.y);
     MouseButton(right, true);
 }
-
 
 void ChooseSettingsFromOpenMenu(const Process& program) {
     EXPECT_TRUE(WaitFor([&] { return program.VisibleWindowWithClass(kMenuClass) != nullptr; }))

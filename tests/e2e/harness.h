@@ -41,7 +41,7 @@ class ProgramFolder {
 // A running process of the program; terminated at the end of the test if still running.
 class Process {
   public:
-    explicit Process(const std::wstring& exe);
+    explicit Process(const std::wstring& exe, const std::wstring& arguments = L"");
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
     ~Process();

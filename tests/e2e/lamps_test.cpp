@@ -350,9 +350,11 @@ TEST_F(LampsWatchdog, WithEveryThreadStartFailingTheFallbackPollTakesOver) {
 
     // No worker and no fallback yet: the watchdog gives up only at its fourth event, 8 s after
     // start-up, and timers are never early. In this build the raw keyboard input's registration
-    // fails too, so the program works as it would without it: seen from here, a toggled lamp
-    // stays as it was until then; watching it to 7.5 s after the start also catches a switch at
-    // an earlier event.
+    // fails too, and with another window in front no key message reaches the bar, so the
+    // program works as it would without either: seen from here, a toggled lamp stays as it was
+    // until then; watching it to 7.5 s after the start also catches a switch at an earlier event.
+    e2e::DriverWindow other(true, {10, 300});
+    e2e::TakeForeground(other);
     e2e::SetLock(VK_CAPITAL, true);
     const auto observeFor =
         std::chrono::duration_cast<std::chrono::milliseconds>(started + 7500ms - Clock::now());
@@ -411,10 +413,11 @@ TEST_F(LampsWhileHidden, KeysToggledWhileHiddenShowOnceTheBarIsBack) {
     }
 }
 
-TEST_F(LampsFollowKeys, WithThePollWorkerSuspendedRawInputAloneDrivesTheLamps) {
+TEST_F(LampsFollowKeys, WithThePollWorkerSuspendedTheKeysInputAloneDrivesTheLamps) {
     // No poll samples the keys while the worker is suspended (the watchdog finds it running), so
-    // only the lock keys' raw input can move the lamps: with the bar in front, and with another
-    // program's window in front, where the input reaches the bar as a sink.
+    // only the lock keys' input can move the lamps: with another program's window in front, the
+    // raw keyboard input, which reaches the bar as a sink; with the bar in front, that and the
+    // bar's own key messages.
     HWND bar = Start();
     ASSERT_NE(bar, nullptr);
     ASSERT_TRUE(LampsBecome(bar, {false, false, false}));
@@ -460,11 +463,13 @@ TEST_F(LampsStayTrue, AfterTheWatchdogReplacesAWorkerEndedFromOutside) {
 }
 
 TEST_F(LampsStayTrue, AcrossTheSwitchToTheFallbackPoll) {
-    // In this build nothing drives the lamps until the watchdog gives up on threads, 8 s after
-    // start-up; from then on the fallback poll does.
+    // In this build, with another window in front, nothing drives the lamps until the watchdog
+    // gives up on threads, 8 s after start-up; from then on the fallback poll does.
     HWND bar = Start(L"oruvel_failing_threads.exe");
     ASSERT_NE(bar, nullptr);
     ASSERT_TRUE(LampsBecome(bar, {false, false, false}));
+    e2e::DriverWindow other(true, {10, 300});
+    e2e::TakeForeground(other);
     e2e::SetLock(VK_CAPITAL, true);
     ASSERT_TRUE(LampsBecome(bar, {false, true, false}, 12000ms)) << "no fallback poll";
     EXPECT_TRUE(LampsStay(bar, {false, true, false}));
