@@ -5,6 +5,7 @@
 
 #include "app/instance_guard_win.h"
 #include "lamps/lamps_win.h"
+#include "lamps/lock_key_input_win.h"
 #include "settings/settings_file_win.h"
 #include "ui/bar_events_win.h"
 #include "ui/bar_placement_win.h"
@@ -39,6 +40,8 @@ void BarCreated() {
     StartPollWorker();
     ArmWatchdog();
     indicatorBar.ApplyBarPicture();
+    // Beside the poll, a lock key's raw input refreshes the lamps at once.
+    ListenForLockKeys();
 }
 
 void BarDestroying() { SaveBarSettings(); }
@@ -59,5 +62,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     }
     // Its design makes the bar visible; SW_SHOW also activates it.
     ShowWindow(indicatorBar.window(), SW_SHOW);
-    return RunMainLoop();
+    const int exitCode = RunMainLoop();
+    // The worker ends before anything it could touch is torn down with the program.
+    StopPollWorker();
+    return exitCode;
 }

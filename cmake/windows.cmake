@@ -7,8 +7,9 @@ set(win_libs user32 gdi32 shell32 comdlg32 comctl32)
 file(GLOB win_sources CONFIGURE_DEPENDS app/*_win.cpp lamps/*_win.cpp settings/*_win.cpp
     ui/*_win.cpp)
 
-# One definition of the program; a second build of it with thread starts made to fail lets the
-# tests see the watchdog give up and the fallback poll take over.
+# One definition of the program; a second build of it with thread starts and the raw keyboard
+# input's registration made to fail lets the tests see the watchdog give up and the fallback poll
+# take over as the only driver of the lamps.
 function(add_oruvel name)
     add_executable(${name} WIN32 ${win_sources} assets/oruvel.rc)
     target_compile_options(${name} PRIVATE ${win_flags})
@@ -18,7 +19,8 @@ endfunction()
 
 add_oruvel(oruvel)
 add_oruvel(oruvel_failing_threads)
-target_compile_definitions(oruvel_failing_threads PRIVATE ORUVEL_FAIL_THREAD_STARTS)
+target_compile_definitions(oruvel_failing_threads PRIVATE ORUVEL_FAIL_THREAD_STARTS
+    ORUVEL_FAIL_RAW_INPUT)
 
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 set_source_files_properties(assets/oruvel.rc PROPERTIES OBJECT_DEPENDS

@@ -18,24 +18,36 @@ namespace {
 UniqueHandle workerThread;
 int32_t restartFailures = 0;
 
-// One poll: a bar that is hidden, or already destroyed at the end of the program, is not touched.
-void RefreshShownBar() {
-    if (indicatorBar.IsShown()) {
-        RefreshBarLamps();
-    }
-}
+// All that a poll worker touches besides the system. Constant-initialised and without a
+// destructor to run, so it is intact for as long as any worker can run, also after the program
+// has returned from its entry point.
+struct PollShared {
+    std::atomic<HWND> bar{nullptr};  // the bar to ask for samples; null once it has gone
+    std::atomic<bool> stop{false};   // set as the program ends
+    // A sample asked of the bar's thread and not yet taken: the worker asks for no second one,
+    // so a bar thread that was busy for a while finds one request waiting, not a pile.
+    std::atomic<bool> sampleRequested{false};
+};
+constinit PollShared pollShared;
 
+// The keys are read on the bar's thread, at the worker's request, never on the worker's own:
+// - a thread's key state changes as that thread takes key messages, so a thread of its own
+//   does not see the lock keys change (seen under Wine while the bar has the focus);
+// - attaching the worker to the bar's input state (AttachThreadInput) resets that key state, as
+//   the platform documents and Wine does too: a lock that is on then reads off until it changes.
+// A posted request never blocks the worker. It sleeps rather than waiting on an event: under
+// Wine a sleep costs no request to the wine server, 20 times a second.
 DWORD WINAPI PollWorker(void*) {
-    // Share the bar's input state: a thread of its own would not see the lock keys change
-    // while the bar is the foreground window (seen under Wine), since key messages then
-    // update the bar thread's state only. Wine 8 clears the shared key state when attaching and
-    // syncs only later changes, so a lock that is on at this moment reads off until it changes.
-    AttachThreadInput(GetCurrentThreadId(),
-                      GetWindowThreadProcessId(indicatorBar.window(), nullptr), TRUE);
-    for (;;) {
-        RefreshShownBar();
+    while (!pollShared.stop) {
+        HWND bar = pollShared.bar;
+        // A bar that is hidden, or already destroyed, is not asked.
+        if (bar && IsWindowVisible(bar) && !pollShared.sampleRequested.exchange(true) &&
+            !PostMessageW(bar, kLampSampleRequest, 0, 0)) {
+            pollShared.sampleRequested = false;
+        }
         Sleep(kPollPeriodMs);
     }
+    return 0;
 }
 
 #ifdef ORUVEL_FAIL_THREAD_STARTS
@@ -57,6 +69,8 @@ struct BarWatchdog final : WatchdogIo {
         return WaitForSingleObject(workerThread.get(), 0) == WAIT_TIMEOUT;
     }
     bool StartWorker() override {
+        // A worker ended from outside between claiming a request and posting it left the claim.
+        pollShared.sampleRequested = false;
         // The ended worker's handle is closed as the new one replaces it.
         workerThread.reset(StartWorkerThread());
         return static_cast<bool>(workerThread);
@@ -68,15 +82,30 @@ struct BarWatchdog final : WatchdogIo {
 }  // namespace
 
 void RefreshBarLamps() {
-    RefreshLamps(lockWords, litColour, indicatorBar);
+    RefreshLamps(lockWords, indicatorBar);
+}
+
+void RefreshShownBar() {
+    if (indicatorBar.IsShown()) {
+        RefreshBarLamps();
+    }
 }
 
 void StartPollWorker() {
+    pollShared.bar = indicatorBar.window();
     workerThread.reset(StartWorkerThread());
 }
 
 void ArmWatchdog() {
     indicatorBar.watchdogTimer().SetPeriod(kWatchdogPeriodMs);
+}
+
+void StopPollWorker() {
+    pollShared.bar = nullptr;
+    pollShared.stop = true;
+    // The worker sees the flag when its sleep ends, within a poll period. Should it take longer,
+    // it finds no bar to ask and ends: nothing it touches is ever torn down.
+    WaitForSingleObject(workerThread.get(), kPollPeriodMs);
 }
 
 void WatchdogEvent() {
@@ -85,6 +114,12 @@ void WatchdogEvent() {
 }
 
 void FallbackPollEvent() {
+    RefreshShownBar();
+}
+
+void LampSampleRequested() {
+    // Cleared first: a request the worker makes during this refresh is another sample.
+    pollShared.sampleRequested = false;
     RefreshShownBar();
 }
 

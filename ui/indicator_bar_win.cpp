@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "assets/resource_ids.h"
+#include "lamps/lamps_win.h"
 #include "ui/bar_events_win.h"
 #include "ui/bitmap_shape.h"
 #include "ui/resources_win.h"
@@ -18,9 +19,6 @@ IndicatorBar indicatorBar;
 namespace {
 
 constexpr wchar_t kClassName[] = L"OruvelIndicatorBar";
-
-// A colour written on the poll worker asks the bar's thread to repaint that lamp.
-constexpr UINT kLampChanged = WM_APP + 1;
 
 // Places beyond this range confuse the window manager; the bar's coordinates are kept inside.
 constexpr int32_t kCoordinateLimit = 32627;
@@ -69,7 +67,6 @@ bool IndicatorBar::Create(HINSTANCE instance) {
     windowClass.lpszClassName = kClassName;
     RegisterClassExW(&windowClass);
 
-    threadId_ = GetCurrentThreadId();
     lampFont_.reset(CreateLampFont());
     const int x = (GetSystemMetrics(SM_CXSCREEN) - kWidth) / 2;
     const int y = (GetSystemMetrics(SM_CYSCREEN) - kHeight) / 2;
@@ -110,15 +107,9 @@ void IndicatorBar::MoveTo(int32_t left, int32_t top) {
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void IndicatorBar::SetLampColour(Lamp lamp, int32_t colour) {
-    const auto index = static_cast<size_t>(lamp);
-    lampColours_[index].store(colour, std::memory_order_relaxed);
-    if (GetCurrentThreadId() == threadId_) {
-        RedrawLamp(lamp);
-    } else if (HWND bar = window()) {
-        // Painting belongs to the bar's thread; a posted message never blocks the worker.
-        PostMessageW(bar, kLampChanged, index, 0);
-    }
+void IndicatorBar::SetLampState(Lamp lamp, int32_t keyStateWord) {
+    lampStates_.Set(lamp, keyStateWord);
+    RedrawLamp(lamp);
 }
 
 void IndicatorBar::RedrawLamp(Lamp lamp) {
@@ -183,9 +174,12 @@ void IndicatorBar::Paint() {
 
     ScopedSelect font(canvas.get(), lampFont_.get());
     SetBkMode(canvas.get(), TRANSPARENT);
+    // The lit colour is taken now, so every paint shows the one in effect.
+    const int32_t lit = litColour.load(std::memory_order_relaxed);
     for (size_t i = 0; i < std::size(kLamps); ++i) {
         RECT place = kLamps[i].place;
-        SetTextColor(canvas.get(), static_cast<COLORREF>(lampColours_[i].load()));
+        const auto colour = lampStates_.PaintColour(static_cast<Lamp>(i), lit);
+        SetTextColor(canvas.get(), static_cast<COLORREF>(colour));
         DrawTextW(canvas.get(), kLamps[i].text, -1, &place,
                   DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOCLIP);
     }
@@ -229,6 +223,7 @@ LRESULT CALLBACK IndicatorBar::WindowProc(HWND window, UINT message, WPARAM wPar
         bar->window_ = window;
         bar->watchdogTimer_.Attach(window);
         bar->fallbackTimer_.Attach(window);
+        bar->resampleTimer_.Attach(window);
         TopLevelWindowCreated();
     }
     auto* bar = reinterpret_cast<IndicatorBar*>(GetWindowLongPtrW(window, GWLP_USERDATA));
@@ -246,6 +241,7 @@ LRESULT IndicatorBar::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             return 0;
         case WM_DESTROY:
             BarDestroying();
+            StopListeningForLockKeys();
             trayIcon_.Remove();
             return 0;
         case WM_NCDESTROY:
@@ -258,9 +254,13 @@ LRESULT IndicatorBar::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         case WM_PAINT:
             Paint();
             return 0;
-        case kLampChanged:
-            RedrawLamp(static_cast<Lamp>(wParam));
+        case kLampSampleRequest:
+            LampSampleRequested();
             return 0;
+        case WM_INPUT:
+            LockKeyInput(reinterpret_cast<HRAWINPUT>(lParam));
+            // The system frees the input's data in DefWindowProc.
+            return DefWindowProcW(bar, message, wParam, lParam);
         case WM_LBUTTONDOWN:
             OnLeftButtonDown({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
             return 0;
@@ -269,6 +269,10 @@ LRESULT IndicatorBar::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             return 0;
         case WM_KEYDOWN:
             OnKeyDown(wParam);
+            LockKeyMessage(wParam);
+            return 0;
+        case WM_KEYUP:
+            LockKeyMessage(wParam);
             return 0;
         case WM_COMMAND:
             HandleMenuCommand(LOWORD(wParam));
@@ -280,6 +284,8 @@ LRESULT IndicatorBar::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
                 FallbackPollEvent();
             } else if (wParam == trayIcon_.retryTimer().id()) {
                 trayIcon_.Retry();
+            } else if (wParam == resampleTimer_.id()) {
+                LockKeyResampleEvent();
             }
             return 0;
         case kTrayCallback:

@@ -3,7 +3,6 @@
 
 #include <windows.h>
 
-#include <array>
 #include <atomic>
 #include <cstdint>
 
@@ -37,15 +36,16 @@ public:
     void SetTop(int32_t top) override;
     int32_t Width() const override { return kWidth; }
 
-    // LampIo: may be called from the poll worker; the painting is done on the bar's thread.
+    // LampIo, on the bar's thread: its key state is the one that input to the bar updates.
     int32_t KeyState(int virtualKey) override { return GetKeyState(virtualKey); }
-    void SetLampColour(Lamp lamp, int32_t colour) override;
+    void SetLampState(Lamp lamp, int32_t keyStateWord) override;
 
     // The background picture and the outline cut from it.
     void ApplyBarPicture();
 
     WindowTimer& watchdogTimer() { return watchdogTimer_; }  // 时钟1
     WindowTimer& fallbackTimer() { return fallbackTimer_; }  // 时钟2
+    OneShotTimer& resampleTimer() { return resampleTimer_; }  // once more after a lock key
     TrayIcon& trayIcon() { return trayIcon_; }
 
 private:
@@ -59,14 +59,14 @@ private:
     void BeginBarDrag();
 
     std::atomic<HWND> window_{nullptr};
-    DWORD threadId_ = 0;
     bool alwaysOnTop_ = false;
-    std::array<std::atomic<int32_t>, 3> lampColours_{kUnlitColour, kUnlitColour, kUnlitColour};
+    LampStates lampStates_;
     UniqueFont lampFont_;
     UniqueBitmap background_;  // barPicture as a 32-bit top-down DIB section
     SIZE backgroundSize_{};
     WindowTimer watchdogTimer_{1};
     WindowTimer fallbackTimer_{2};
+    OneShotTimer resampleTimer_{3};
     TrayIcon trayIcon_;
 };
 

@@ -108,7 +108,7 @@ void SettingsOk() {
         litColour = colourPicker.colour();
         indicatorBar.SetAlwaysOnTop(IsDlgButtonChecked(settingsWindow, kAlwaysOnTopBox) ==
                                     BST_CHECKED);
-        RecolourAllLamps(litColour, indicatorBar);
+        RecolourAllLamps(indicatorBar);
     }
     CloseSettingsWindow();
 }

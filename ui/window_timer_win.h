@@ -35,4 +35,22 @@ private:
     int period_ = 0;
 };
 
+// A timer of a window that fires once: its event comes `delay` after it was last armed (arming it
+// again starts the delay over), and the event's handler disarms it. Its events arrive as
+// WM_TIMER with its id.
+class OneShotTimer {
+public:
+    explicit OneShotTimer(UINT_PTR id) : id_(id) {}
+
+    UINT_PTR id() const { return id_; }
+    void Attach(HWND window) { window_ = window; }
+
+    void Arm(int delayMs) { SetTimer(window_, id_, static_cast<UINT>(delayMs), nullptr); }
+    void Disarm() { KillTimer(window_, id_); }
+
+private:
+    UINT_PTR id_;
+    HWND window_ = nullptr;
+};
+
 }  // namespace oruvel

@@ -74,11 +74,11 @@ ProgramFolder::~ProgramFolder() {
     RemoveTree(path_);
 }
 
-Process::Process(const std::wstring& exe) {
+Process::Process(const std::wstring& exe, const std::wstring& arguments) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    std::wstring commandLine = L"\"" + exe + L"\"";
+    std::wstring commandLine = L"\"" + exe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
     const std::wstring folder = exe.substr(0, exe.rfind(L'\\'));
     if (CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                        folder.c_str(), &startup, &info)) {
@@ -251,6 +251,9 @@ void TapKey(WORD virtualKey) {
 }
 
 bool LockIsOn(WORD virtualKey) {
+    // While a window of the driver is in front, the keys come to the driver's own queue, and its
+    // thread's key state follows them only as they are taken from it.
+    PumpMessages();
     BYTE keys[256];
     GetKeyState(0);  // brings this thread's key state up to date
     GetKeyboardState(keys);
@@ -265,22 +268,31 @@ void SetLock(WORD virtualKey, bool on) {
         << "the lock key " << virtualKey << " did not turn " << (on ? "on" : "off");
 }
 
-bool NewThreadSeesLock(WORD virtualKey) {
-    struct Probe {
-        WORD key;
-        bool on = false;
-    } probe{virtualKey};
-    HANDLE thread = CreateThread(
-        nullptr, 0,
-        [](void* param) -> DWORD {
-            auto* p = static_cast<Probe*>(param);
-            p->on = GetKeyState(p->key) & 1;
-            return 0;
-        },
-        &probe, 0, nullptr);
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
-    return probe.on == LockIsOn(virtualKey);
+bool NewProcessSeesLock(WORD virtualKey) {
+    wchar_t driver[MAX_PATH];
+    GetModuleFileNameW(nullptr, driver, MAX_PATH);
+    std::wstring commandLine = L"\"" + std::wstring(driver) + L"\" " + kReportLockOption + L" " +
+                               std::to_wstring(virtualKey);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(driver, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info)) {
+        ADD_FAILURE() << "cannot start the driver to read a lock key";
+        return false;
+    }
+    DWORD code = 2;
+    if (WaitForSingleObject(info.hProcess, 15000) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(info.hProcess, &code);
+    }
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    EXPECT_LE(code, 1u) << "the driver reading a lock key gave no answer";
+    return (code == 1) == LockIsOn(virtualKey);
+}
+
+int ReportLock(const wchar_t* virtualKey) {
+    return GetKeyState(_wtoi(virtualKey)) & 1;
 }
 
 void MoveMouse(int x, int y) {
@@ -533,6 +545,74 @@ void PressOnBar(HWND bar, POINT at, bool right) {
     const RECT bounds = WindowRect(bar);
     MoveMouse(bounds.left + at.x, bounds.top + at.y);
     MouseButton(right, true);
+}
+
+void ChooseSettingsFromOpenMenu(const Process& program) {
+    EXPECT_TRUE(WaitFor([&] { return program.VisibleWindowWithClass(kMenuClass) != nullptr; }))
+        << "the menu did not open";
+    TapKey(VK_DOWN);
+    TapKey(VK_RETURN);
+}
+
+HWND OpenSettingsFromBar(const Process& program, HWND bar) {
+    const RECT place = WindowRect(bar);
+    Click(place.left + 50, place.top + 21, true);
+    ChooseSettingsFromOpenMenu(program);
+    HWND window = nullptr;
+    if (!WaitFor([&] { return (window = program.VisibleWindowWithClass(kSettingsClass)); })) {
+        ADD_FAILURE() << "no settings window";
+        return nullptr;
+    }
+    // Shown means painted: the button face has replaced the black screen.
+    EXPECT_TRUE(WaitFor([&] {
+        const RECT r = WindowRect(window);
+        const RECT spot{r.left + 100, r.bottom - 8, r.left + 101, r.bottom - 7};
+        return ScreenPixels(spot).rgb[0] != 0;
+    })) << "the settings window was not painted";
+    return window;
+}
+
+void PumpMessages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+bool WaitPumping(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    return WaitFor(
+        [&] {
+            PumpMessages();
+            return condition();
+        },
+        timeout);
+}
+
+DriverWindow::DriverWindow(bool visible, POINT at) {
+    static const ATOM windowClass = [] {
+        WNDCLASSW c{};
+        c.lpfnWndProc = DefWindowProcW;
+        c.hInstance = GetModuleHandleW(nullptr);
+        c.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+        c.lpszClassName = L"OruvelE2EDriverWindow";
+        return RegisterClassW(&c);
+    }();
+    window_ = CreateWindowExW(WS_EX_TOOLWINDOW, MAKEINTATOM(windowClass), L"driver",
+                              WS_POPUP | (visible ? WS_VISIBLE : 0), at.x, at.y, 80, 40, nullptr,
+                              nullptr, GetModuleHandleW(nullptr), nullptr);
+    EXPECT_NE(window_, nullptr) << "cannot create the driver's window";
+}
+
+DriverWindow::~DriverWindow() {
+    DestroyWindow(window_);
+}
+
+void TakeForeground(const DriverWindow& window) {
+    SetForegroundWindow(window.get());
+    EXPECT_TRUE(WaitPumping([&] { return GetForegroundWindow() == window.get(); }))
+        << "the driver's window did not become the foreground window; it is "
+        << GetForegroundWindow();
 }
 
 }  // namespace e2e

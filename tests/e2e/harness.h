@@ -41,7 +41,7 @@ class ProgramFolder {
 // A running process of the program; terminated at the end of the test if still running.
 class Process {
   public:
-    explicit Process(const std::wstring& exe);
+    explicit Process(const std::wstring& exe, const std::wstring& arguments = L"");
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
     ~Process();
@@ -90,9 +90,14 @@ void PressKey(WORD virtualKey, bool down);
 void TapKey(WORD virtualKey);
 bool LockIsOn(WORD virtualKey);
 void SetLock(WORD virtualKey, bool on);
-// Whether a thread started now sees the lock's present state. Wine 8 gives a new thread the
-// key state of its own start-up, where a lock switched on earlier reads as off.
-bool NewThreadSeesLock(WORD virtualKey);
+// Whether a process started now reads the lock's present state, as the program does at its
+// start. Wine 8 starts a process's key state empty and copies only later changes into it, so a
+// lock switched on earlier reads as off there until the key changes.
+bool NewProcessSeesLock(WORD virtualKey);
+// The driver started with this option and a virtual-key code, in decimal, runs ReportLock.
+inline constexpr wchar_t kReportLockOption[] = L"--report-lock";
+// Exit code 1 when GetKeyState reads the lock on, 0 when off: the fresh process's answer.
+int ReportLock(const wchar_t* virtualKey);
 void MoveMouse(int x, int y);
 void MouseButton(bool right, bool down);
 void Click(int x, int y, bool right = false);
@@ -143,6 +148,41 @@ LampLook LookOfLamp(HWND bar, LampColumns lamp);
 
 // Presses the left button at a point of the bar (window coordinates) and keeps it down.
 void PressOnBar(HWND bar, POINT at, bool right = false);
+
+// The private message through which the tray icon's notifications reach the bar; a driver that
+// posts it stands in for the mouse on the icon.
+inline constexpr UINT kTrayCallback = WM_APP + 100;
+
+// The settings window's class, and the class of an open pop-up menu.
+inline constexpr wchar_t kSettingsClass[] = L"OruvelSettingsWindow";
+inline constexpr wchar_t kMenuClass[] = L"#32768";
+// Chooses 设置, the first item of the program's menu that a right click opened.
+void ChooseSettingsFromOpenMenu(const Process& program);
+// Opens the settings window from the bar's menu; its window once shown and painted, else null.
+HWND OpenSettingsFromBar(const Process& program, HWND bar);
+
+// Messages sent to the driver's own windows by other processes (a ShowWindow, an activation)
+// are answered only while the driver pumps, so waits that involve its windows pump.
+void PumpMessages();
+bool WaitPumping(const std::function<bool()>& condition,
+                 std::chrono::milliseconds timeout = 5000ms);
+
+// A plain 80 x 40 top-level window of the driver, another program's window to the bar: it takes
+// the foreground away from the bar, or stands in for a bar whose handle a foreign mapping holds.
+class DriverWindow {
+  public:
+    DriverWindow(bool visible, POINT at);
+    DriverWindow(const DriverWindow&) = delete;
+    DriverWindow& operator=(const DriverWindow&) = delete;
+    ~DriverWindow();
+    HWND get() const { return window_; }
+
+  private:
+    HWND window_ = nullptr;
+};
+
+// Makes the driver's window the foreground window; fails the case if it does not become it.
+void TakeForeground(const DriverWindow& window);
 
 }  // namespace e2e
 

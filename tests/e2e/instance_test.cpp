@@ -37,61 +37,6 @@ class InstanceTest : public LockKeysOff {
     }
 };
 
-// Messages sent to the driver's own windows by other processes (a ShowWindow, an activation)
-// are answered only while the driver pumps, so the waits here pump.
-void PumpMessages() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
-
-bool WaitPumping(const std::function<bool()>& condition,
-                 std::chrono::milliseconds timeout = 5000ms) {
-    return WaitFor(
-        [&] {
-            PumpMessages();
-            return condition();
-        },
-        timeout);
-}
-
-// A plain top-level window of the driver: takes the foreground away from the bar, or stands in
-// for a bar whose handle a foreign mapping holds.
-class DriverWindow {
-  public:
-    DriverWindow(bool visible, POINT at) {
-        static const ATOM windowClass = [] {
-            WNDCLASSW c{};
-            c.lpfnWndProc = DefWindowProcW;
-            c.hInstance = GetModuleHandleW(nullptr);
-            c.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-            c.lpszClassName = L"OruvelE2EInstanceDriver";
-            return RegisterClassW(&c);
-        }();
-        window_ = CreateWindowExW(WS_EX_TOOLWINDOW, MAKEINTATOM(windowClass), L"driver",
-                                  WS_POPUP | (visible ? WS_VISIBLE : 0), at.x, at.y, 80, 40,
-                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-        EXPECT_NE(window_, nullptr) << "cannot create the driver's window";
-    }
-    DriverWindow(const DriverWindow&) = delete;
-    DriverWindow& operator=(const DriverWindow&) = delete;
-    ~DriverWindow() { DestroyWindow(window_); }
-    HWND get() const { return window_; }
-
-  private:
-    HWND window_ = nullptr;
-};
-
-// Takes the foreground for the driver, so that an activation of the bar is seen as a change.
-void TakeForeground(const DriverWindow& window) {
-    SetForegroundWindow(window.get());
-    ASSERT_TRUE(WaitPumping([&] { return GetForegroundWindow() == window.get(); }))
-        << "the driver's window did not become the foreground window; it is "
-        << GetForegroundWindow();
-}
-
 // Counts the windows that the tray's process creates while this watch lives. Without a desktop
 // tray, Wine's explorer (the process of the desktop window) shows each tray icon as a window
 // of its own, with a tooltip window beside it. The system posts each creation to this thread,

@@ -1,6 +1,7 @@
 // The lamps on screen follow the lock keys: the poll worker, its replacement by the watchdog
-// when the worker is ended from outside, the fallback poll when no thread can be started, and
-// the catching up after the bar was hidden.
+// when the worker is ended from outside, the fallback poll when no thread can be started, the
+// raw keyboard input beside the poll, and the catching up after the bar was hidden. A lock that
+// is on stays lit in every situation, and the program ends cleanly whatever the poll is doing.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -82,6 +83,33 @@ testing::AssertionResult LampsBecome(HWND bar, const LampStates& expected,
            << "expected " << Describe(expected) << "; seen " << DescribeScreen(bar);
 }
 
+// Ten poll periods and more: a lamp that shows the truth only for a moment is caught.
+constexpr auto kHoldFor = 1000ms;
+
+// Samples the lamps over `period` and fails at the first sample that differs from `expected`.
+testing::AssertionResult LampsStay(HWND bar, const LampStates& expected,
+                                   std::chrono::milliseconds period = kHoldFor) {
+    const auto start = Clock::now();
+    int samples = 0;
+    const bool strayed = e2e::WaitFor(
+        [&] {
+            ++samples;
+            return !LampsShow(bar, expected);
+        },
+        period);
+    if (strayed) {
+        const auto after =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+        return testing::AssertionFailure()
+               << "expected " << Describe(expected) << " throughout; after " << after.count()
+               << " ms seen " << DescribeScreen(bar);
+    }
+    if (samples < 10) {
+        return testing::AssertionFailure() << "only " << samples << " samples in the period";
+    }
+    return testing::AssertionSuccess();
+}
+
 // The threads of the process that are still running.
 std::vector<DWORD> RunningThreads(DWORD processId) {
     std::vector<DWORD> threads;
@@ -160,6 +188,56 @@ testing::AssertionResult EndWorkerAndSeeItReplaced(const e2e::Process& program, 
     return testing::AssertionSuccess();
 }
 
+// The program's one thread besides the bar's, suspended from outside for the life of this
+// object: the watchdog finds it running and starts no other, so no poll samples the keys.
+class SuspendedWorker {
+  public:
+    SuspendedWorker(const e2e::Process& program, HWND bar) {
+        const std::vector<DWORD> others = OtherThreads(program, bar);
+        EXPECT_EQ(others.size(), 1u) << "expected one worker, seen " << ListThreads(others);
+        if (others.size() == 1) {
+            thread_ = OpenThread(THREAD_SUSPEND_RESUME, FALSE, others[0]);
+        }
+        EXPECT_TRUE(thread_ && SuspendThread(thread_) != static_cast<DWORD>(-1))
+            << "cannot suspend the worker";
+    }
+    SuspendedWorker(const SuspendedWorker&) = delete;
+    SuspendedWorker& operator=(const SuspendedWorker&) = delete;
+    ~SuspendedWorker() {
+        if (thread_) {
+            ResumeThread(thread_);
+            CloseHandle(thread_);
+        }
+    }
+
+  private:
+    HANDLE thread_ = nullptr;
+};
+
+// Hides and shows the bar from outside, as ShowWindow from another program does.
+testing::AssertionResult HideBar(HWND bar) {
+    ShowWindow(bar, SW_HIDE);
+    if (!e2e::WaitFor([&] { return !IsWindowVisible(bar); })) {
+        return testing::AssertionFailure() << "the bar stays visible";
+    }
+    return testing::AssertionSuccess();
+}
+// Shown means on screen and painted: X maps the window a moment after Windows calls it visible,
+// and until it is painted the lamps look neither lit nor unlit.
+testing::AssertionResult ShowBar(HWND bar) {
+    ShowWindow(bar, SW_SHOWNA);
+    const bool painted = e2e::WaitFor([&] {
+        return IsWindowVisible(bar) &&
+               std::none_of(kLamps.begin(), kLamps.end(), [&](const LampKey& lamp) {
+                   return LookOf(bar, lamp) == LampLook::Unclear;
+               });
+    });
+    if (!painted) {
+        return testing::AssertionFailure() << "the bar is not shown: " << DescribeScreen(bar);
+    }
+    return testing::AssertionSuccess();
+}
+
 // Every case starts and ends with no lock key held and Num, Caps and Scroll Lock off.
 class LampsTest : public e2e::LockKeysOff {
   protected:
@@ -200,6 +278,8 @@ const std::vector<std::pair<LampIndex, bool>> kEveryLampInTurn = {
 class LampsFollowKeys : public LampsTest {};
 class LampsWatchdog : public LampsTest {};
 class LampsWhileHidden : public LampsTest {};
+class LampsStayTrue : public LampsTest {};
+class LampsOrderlyEnd : public LampsTest {};
 
 TEST_F(LampsFollowKeys, EachLockLightsAndDarkensItsOwnLampOnly) {
     HWND bar = Start();
@@ -269,8 +349,12 @@ TEST_F(LampsWatchdog, WithEveryThreadStartFailingTheFallbackPollTakesOver) {
     EXPECT_EQ(OtherThreads(*program_, bar).size(), 0u) << "a worker runs although starts fail";
 
     // No worker and no fallback yet: the watchdog gives up only at its fourth event, 8 s after
-    // start-up, and timers are never early. Seen from here, a toggled lamp stays as it was until
-    // then; watching it to 7.5 s after the start also catches a switch at an earlier event.
+    // start-up, and timers are never early. In this build the raw keyboard input's registration
+    // fails too, and with another window in front no key message reaches the bar, so the
+    // program works as it would without either: seen from here, a toggled lamp stays as it was
+    // until then; watching it to 7.5 s after the start also catches a switch at an earlier event.
+    e2e::DriverWindow other(true, {10, 300});
+    e2e::TakeForeground(other);
     e2e::SetLock(VK_CAPITAL, true);
     const auto observeFor =
         std::chrono::duration_cast<std::chrono::milliseconds>(started + 7500ms - Clock::now());
@@ -290,16 +374,13 @@ TEST_F(LampsWatchdog, ReplacesTheWorkerWhileTheBarIsHidden) {
     HWND bar = Start();
     ASSERT_NE(bar, nullptr);
     ASSERT_TRUE(LampsBecome(bar, {false, false, false}));
-    ShowWindow(bar, SW_HIDE);
-    ASSERT_TRUE(e2e::WaitFor([&] { return !IsWindowVisible(bar); })) << "the bar stays visible";
+    ASSERT_TRUE(HideBar(bar));
 
     ASSERT_TRUE(EndWorkerAndSeeItReplaced(*program_, bar));
 
-    // The lock is switched once the bar is back, well after the new worker began: under Wine a
-    // thread reads a lock that was already on when it first used its input state as off.
-    ShowWindow(bar, SW_SHOWNA);
-    ASSERT_TRUE(e2e::WaitFor([&] { return IsWindowVisible(bar) != FALSE; }));
+    // Switched while the bar is hidden, the lock reaches the lamp through the new worker's poll.
     e2e::SetLock(VK_SCROLL, true);
+    ASSERT_TRUE(ShowBar(bar));
     EXPECT_TRUE(LampsBecome(bar, {false, false, true}));
 }
 
@@ -323,14 +404,197 @@ TEST_F(LampsWhileHidden, KeysToggledWhileHiddenShowOnceTheBarIsBack) {
     };
     for (const auto& round : rounds) {
         SCOPED_TRACE(round.name);
-        ShowWindow(bar, SW_HIDE);
-        ASSERT_TRUE(e2e::WaitFor([&] { return !IsWindowVisible(bar); })) << "still visible";
+        ASSERT_TRUE(HideBar(bar));
         for (const auto& [lamp, on] : round.whileHidden) {
             e2e::SetLock(kLamps[lamp].key, on);
         }
-        ShowWindow(bar, SW_SHOWNA);
-        ASSERT_TRUE(e2e::WaitFor([&] { return IsWindowVisible(bar) != FALSE; })) << "not shown";
+        ASSERT_TRUE(ShowBar(bar));
         EXPECT_TRUE(LampsBecome(bar, round.shown));
+    }
+}
+
+TEST_F(LampsFollowKeys, WithThePollWorkerSuspendedTheKeysInputAloneDrivesTheLamps) {
+    // No poll samples the keys while the worker is suspended (the watchdog finds it running), so
+    // only the lock keys' input can move the lamps: with another program's window in front, the
+    // raw keyboard input, which reaches the bar as a sink; with the bar in front, that and the
+    // bar's own key messages.
+    HWND bar = Start();
+    ASSERT_NE(bar, nullptr);
+    ASSERT_TRUE(LampsBecome(bar, {false, false, false}));
+    SuspendedWorker suspended(*program_, bar);
+    std::unique_ptr<e2e::DriverWindow> other;
+    for (const bool otherInFront : {false, true}) {
+        SCOPED_TRACE(otherInFront ? "another program's window in front" : "the bar in front");
+        if (otherInFront) {
+            other = std::make_unique<e2e::DriverWindow>(true, POINT{10, 300});
+            e2e::TakeForeground(*other);
+        } else {
+            EXPECT_EQ(GetForegroundWindow(), bar);
+        }
+        ExpectLampsFollow(bar, kEveryLampInTurn);
+        // At the press the bar's thread may still read the old toggle; the sample taken shortly
+        // after it lights the lamp while the key is held.
+        e2e::PressKey(VK_CAPITAL, true);
+        EXPECT_TRUE(LampsBecome(bar, {false, true, false})) << "while Caps Lock is held down";
+        e2e::PressKey(VK_CAPITAL, false);
+        EXPECT_TRUE(LampsStay(bar, {false, true, false})) << "after the release";
+        e2e::SetLock(VK_CAPITAL, false);
+        EXPECT_TRUE(LampsBecome(bar, {false, false, false}));
+    }
+}
+
+// A lock that is on stays lit: sampled over ten poll periods and more in each situation.
+
+TEST_F(LampsStayTrue, AfterTheWatchdogReplacesAWorkerEndedFromOutside) {
+    HWND bar = Start();
+    ASSERT_NE(bar, nullptr);
+    ASSERT_TRUE(LampsBecome(bar, {false, false, false}));
+    e2e::SetLock(VK_CAPITAL, true);
+    ASSERT_TRUE(LampsBecome(bar, {false, true, false}));
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round + 1));
+        ASSERT_TRUE(EndWorkerAndSeeItReplaced(*program_, bar));
+        EXPECT_TRUE(LampsStay(bar, {false, true, false}));
+    }
+    // The new worker's polls follow the keys, and the lock still on stays lit beside them.
+    e2e::SetLock(VK_NUMLOCK, true);
+    EXPECT_TRUE(LampsBecome(bar, {true, true, false}));
+    EXPECT_TRUE(LampsStay(bar, {true, true, false}));
+}
+
+TEST_F(LampsStayTrue, AcrossTheSwitchToTheFallbackPoll) {
+    // In this build, with another window in front, nothing drives the lamps until the watchdog
+    // gives up on threads, 8 s after start-up; from then on the fallback poll does.
+    HWND bar = Start(L"oruvel_failing_threads.exe");
+    ASSERT_NE(bar, nullptr);
+    ASSERT_TRUE(LampsBecome(bar, {false, false, false}));
+    e2e::DriverWindow other(true, {10, 300});
+    e2e::TakeForeground(other);
+    e2e::SetLock(VK_CAPITAL, true);
+    ASSERT_TRUE(LampsBecome(bar, {false, true, false}, 12000ms)) << "no fallback poll";
+    EXPECT_TRUE(LampsStay(bar, {false, true, false}));
+    e2e::SetLock(VK_SCROLL, true);
+    EXPECT_TRUE(LampsBecome(bar, {false, true, true}));
+    EXPECT_TRUE(LampsStay(bar, {false, true, true}));
+}
+
+TEST_F(LampsStayTrue, AfterTheBarIsHiddenAndShownFromTheTrayIcon) {
+    HWND bar = Start();
+    ASSERT_NE(bar, nullptr);
+    e2e::SetLock(VK_CAPITAL, true);
+    ASSERT_TRUE(LampsBecome(bar, {false, true, false}));
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round + 1));
+        // A double-click on the icon hides the bar, the next shows and activates it.
+        PostMessageW(bar, e2e::kTrayCallback, 100, WM_LBUTTONDBLCLK);
+        ASSERT_TRUE(e2e::WaitFor([&] { return !IsWindowVisible(bar); })) << "not hidden";
+        PostMessageW(bar, e2e::kTrayCallback, 100, WM_LBUTTONDBLCLK);
+        ASSERT_TRUE(e2e::WaitFor([&] { return IsWindowVisible(bar) != FALSE; })) << "not shown";
+        EXPECT_TRUE(LampsBecome(bar, {false, true, false}));
+        EXPECT_TRUE(LampsStay(bar, {false, true, false}));
+    }
+}
+
+TEST_F(LampsStayTrue, WhileAnotherProgramsWindowIsInFront) {
+    HWND bar = Start();
+    ASSERT_NE(bar, nullptr);
+    // Num Lock switched on while the bar is in front, then another window takes the foreground.
+    e2e::SetLock(VK_NUMLOCK, true);
+    ASSERT_TRUE(LampsBecome(bar, {true, false, false}));
+    e2e::DriverWindow other(true, {10, 300});
+    e2e::TakeForeground(other);
+    EXPECT_TRUE(LampsStay(bar, {true, false, false}));
+    // Switched while the other window is in front.
+    e2e::SetLock(VK_CAPITAL, true);
+    EXPECT_TRUE(LampsBecome(bar, {true, true, false}));
+    EXPECT_TRUE(LampsStay(bar, {true, true, false}));
+    e2e::SetLock(VK_NUMLOCK, false);
+    EXPECT_TRUE(LampsBecome(bar, {false, true, false}));
+    EXPECT_TRUE(LampsStay(bar, {false, true, false}));
+    EXPECT_EQ(GetForegroundWindow(), other.get()) << "the foreground changed during the case";
+}
+
+TEST_F(LampsStayTrue, WhileTheSettingsWindowIsOpen) {
+    HWND bar = Start();
+    ASSERT_NE(bar, nullptr);
+    e2e::SetLock(VK_CAPITAL, true);
+    ASSERT_TRUE(LampsBecome(bar, {false, true, false}));
+    HWND settings = e2e::OpenSettingsFromBar(*program_, bar);
+    ASSERT_NE(settings, nullptr);
+    EXPECT_TRUE(LampsStay(bar, {false, true, false})) << "once the settings window opened";
+    // Switched while the settings window has the focus.
+    e2e::SetLock(VK_SCROLL, true);
+    EXPECT_TRUE(LampsBecome(bar, {false, true, true}));
+    EXPECT_TRUE(LampsStay(bar, {false, true, true}));
+    e2e::TapKey(VK_ESCAPE);
+    ASSERT_TRUE(e2e::WaitFor([&] { return !IsWindow(settings); })) << "Esc did not close it";
+    EXPECT_TRUE(LampsStay(bar, {false, true, true})) << "once the settings window closed";
+}
+
+// Ends the worker from outside and returns at once, before the watchdog replaces it.
+void EndWorker(const e2e::Process& program, HWND bar) {
+    const std::vector<DWORD> workers = OtherThreads(program, bar);
+    ASSERT_EQ(workers.size(), 1u) << "expected one worker, seen " << ListThreads(workers);
+    HANDLE worker = OpenThread(THREAD_TERMINATE | SYNCHRONIZE, FALSE, workers[0]);
+    ASSERT_NE(worker, nullptr);
+    TerminateThread(worker, 0);
+    EXPECT_EQ(WaitForSingleObject(worker, 5000), WAIT_OBJECT_0) << "the worker did not end";
+    CloseHandle(worker);
+}
+
+TEST_F(LampsOrderlyEnd, EndsWithExitCodeZeroWhateverThePollIsDoing) {
+    // The bar is closed as Esc closes it; a crash or a hang on the way out shows as another exit
+    // code, or none within the wait.
+    enum Situation {
+        kPolling,
+        kLockKeyJustPressed,
+        kHidden,
+        kWorkerEnded,
+        kWorkerSuspended,
+        kFallbackPoll
+    };
+    const struct {
+        const char* name;
+        Situation situation;
+    } cases[] = {
+        {"polling", kPolling},
+        {"a lock key pressed just before, its second sample due", kLockKeyJustPressed},
+        {"the bar hidden", kHidden},
+        {"the worker just ended from outside", kWorkerEnded},
+        {"the worker suspended: the end waits one poll period, then leaves it", kWorkerSuspended},
+        {"the fallback poll, no worker", kFallbackPoll},
+    };
+    for (const auto& c : cases) {
+        for (int round = 0; round < 3; ++round) {
+            SCOPED_TRACE(std::string(c.name) + ", round " + std::to_string(round + 1));
+            HWND bar =
+                Start(c.situation == kFallbackPoll ? L"oruvel_failing_threads.exe" : L"oruvel.exe");
+            ASSERT_NE(bar, nullptr);
+            std::unique_ptr<SuspendedWorker> suspended;
+            switch (c.situation) {
+                case kLockKeyJustPressed:
+                    e2e::TapKey(VK_CAPITAL);
+                    break;
+                case kHidden:
+                    ASSERT_TRUE(HideBar(bar));
+                    break;
+                case kWorkerEnded:
+                    EndWorker(*program_, bar);
+                    break;
+                case kWorkerSuspended:
+                    suspended = std::make_unique<SuspendedWorker>(*program_, bar);
+                    break;
+                case kPolling:
+                case kFallbackPoll:
+                    break;
+            }
+            PostMessageW(bar, WM_CLOSE, 0, 0);
+            EXPECT_EQ(program_->ExitCode(), 0);
+            suspended.reset();
+            program_.reset();
+            folder_.reset();
+            e2e::AllLocksOff();
+        }
     }
 }
 

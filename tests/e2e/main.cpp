@@ -1,6 +1,8 @@
 // The end-to-end driver's entry: GoogleTest, plus a screenshot of every failing case.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "tests/e2e/harness.h"
 
 namespace {
@@ -16,6 +18,9 @@ class ScreenshotOnFailure : public testing::EmptyTestEventListener {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (argc == 3 && std::wstring(argv[1]) == e2e::kReportLockOption) {
+        return e2e::ReportLock(argv[2]);
+    }
     testing::InitGoogleTest(&argc, argv);
     testing::UnitTest::GetInstance()->listeners().Append(new ScreenshotOnFailure);
     return RUN_ALL_TESTS();

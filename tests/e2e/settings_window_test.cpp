@@ -12,8 +12,6 @@ namespace {
 
 constexpr uint32_t kGreen = 0x00FF00, kBlue = 0x0000FF;
 constexpr int kTextPixels = 3;
-constexpr UINT kTrayCallback = WM_APP + 100;  // the bar's tray notifications
-constexpr wchar_t kSettingsClass[] = L"OruvelSettingsWindow";
 
 class SettingsWindowTest : public LockKeysOff {
   protected:
@@ -24,7 +22,7 @@ class SettingsWindowTest : public LockKeysOff {
         ASSERT_NE(bar_, nullptr) << "no bar";
     }
 
-    HWND Menu() const { return program_->VisibleWindowWithClass(L"#32768"); }
+    HWND Menu() const { return program_->VisibleWindowWithClass(kMenuClass); }
     HWND SettingsWindow() const { return program_->VisibleWindowWithClass(kSettingsClass); }
     size_t SettingsWindowCount() const {
         size_t count = 0;
@@ -36,28 +34,8 @@ class SettingsWindowTest : public LockKeysOff {
         return count;
     }
 
-    // 设置, the first item of the menu that the right click opened.
-    void ChooseSettingsFromOpenMenu() {
-        ASSERT_TRUE(WaitFor([&] { return Menu() != nullptr; })) << "the menu did not open";
-        TapKey(VK_DOWN);
-        TapKey(VK_RETURN);
-    }
-
-    HWND OpenFromBar() {
-        const RECT bar = WindowRect(bar_);
-        Click(bar.left + 50, bar.top + 21, true);
-        ChooseSettingsFromOpenMenu();
-        HWND window = nullptr;
-        EXPECT_TRUE(WaitFor([&] { return (window = SettingsWindow()) != nullptr; }))
-            << "no settings window";
-        // Shown means painted: the button face has replaced the black screen.
-        EXPECT_TRUE(WaitFor([&] {
-            const RECT r = WindowRect(window);
-            const RECT spot{r.left + 100, r.bottom - 8, r.left + 101, r.bottom - 7};
-            return ScreenPixels(spot).rgb[0] != 0;
-        }));
-        return window;
-    }
+    void ChooseSettingsFromOpenMenu() { e2e::ChooseSettingsFromOpenMenu(*program_); }
+    HWND OpenFromBar() { return OpenSettingsFromBar(*program_, bar_); }
 
     HWND Control(HWND window, const wchar_t* text) const {
         return FindWindowExW(window, nullptr, nullptr, text);
