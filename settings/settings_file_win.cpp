@@ -82,7 +82,9 @@ bool SettingsFile::Save(const std::string& bytes) {
     const DWORD kept =
         attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
 
-    const std::wstring temporary = path_ + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+    wchar_t processId[16];  // wsprintfW, not std::to_wstring: the C runtime's printf stays out
+    wsprintfW(processId, L"%lu", GetCurrentProcessId());
+    const std::wstring temporary = path_ + L"." + processId + L".tmp";
     {
         UniqueHandle file = OpenFile(temporary, GENERIC_WRITE, 0, CREATE_ALWAYS,
                                      kept ? kept : FILE_ATTRIBUTE_NORMAL);
