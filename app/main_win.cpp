@@ -1,8 +1,6 @@
 // The program's entry, its start-up sequence and its end.
 #include <windows.h>
 
-#include <commctrl.h>
-
 #include "app/instance_guard_win.h"
 #include "lamps/lamps_win.h"
 #include "settings/settings_file_win.h"
@@ -38,19 +36,20 @@ void BarCreated() {
     indicatorBar.ApplyBarPicture();
 }
 
-void BarDestroying() { SaveBarSettings(); }
+void BarDestroying() {
+    SaveBarSettings();
+}
 
 // Windows is ending the logon and will end the program without destroying the bar: save now,
 // or every move and colour change of this run would be lost.
-void SessionEnding() { SaveBarSettings(); }
+void SessionEnding() {
+    SaveBarSettings();
+}
 
 }  // namespace oruvel
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     using namespace oruvel;
-    // The settings window's controls come from the common controls, version 6.
-    const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
     if (!indicatorBar.Create(instance)) {
         return 0;
     }
