@@ -36,15 +36,11 @@ void BarCreated() {
     indicatorBar.ApplyBarPicture();
 }
 
-void BarDestroying() {
-    SaveBarSettings();
-}
+void BarDestroying() { SaveBarSettings(); }
 
 // Windows is ending the logon and will end the program without destroying the bar: save now,
 // or every move and colour change of this run would be lost.
-void SessionEnding() {
-    SaveBarSettings();
-}
+void SessionEnding() { SaveBarSettings(); }
 
 }  // namespace oruvel
 

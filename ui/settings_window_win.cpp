@@ -24,12 +24,12 @@ constexpr int kWidth = 213, kHeight = 158;  // outer size, frame and caption inc
 // Control ids; IDOK and IDCANCEL are avoided, so the dialog keys reach only our own handlers:
 // Enter (IDOK) does nothing and Esc (IDCANCEL) closes the window.
 enum ControlId : int {
-    kGroupBox = 100,  // 分组框1
-    kAlwaysOnTopBox,  // 选择框_前端显示
-    kLitColourLabel,  // 标签_指示灯颜色
-    kColourPicker,    // 颜色选择器
-    kOkButton,        // 按钮_确定
-    kCancelButton,    // 按钮_取消
+    kGroupBox = 100,     // 分组框1
+    kAlwaysOnTopBox,     // 选择框_前端显示
+    kLitColourLabel,     // 标签_指示灯颜色
+    kColourPicker,       // 颜色选择器
+    kOkButton,           // 按钮_确定
+    kCancelButton,       // 按钮_取消
 };
 
 // Closing after a click happens once the click handler has returned.
@@ -48,26 +48,15 @@ struct ControlDesign {
 constexpr int kInGroupX = 8, kInGroupY = 8;
 constexpr ControlDesign kControls[] = {
     {kGroupBox, L"BUTTON", L"", BS_GROUPBOX, {8, 8, 192, 88}},
-    {kAlwaysOnTopBox,
-     L"BUTTON",
-     L"\u524D\u7AEF\u663E\u793A",  // 前端显示
+    {kAlwaysOnTopBox, L"BUTTON", L"\u524D\u7AEF\u663E\u793A",  // 前端显示
      WS_TABSTOP | BS_AUTOCHECKBOX | BS_LEFT | BS_VCENTER | BS_MULTILINE,
      {kInGroupX + 16, kInGroupY + 11, 128, 24}},
-    {kLitColourLabel,
-     L"STATIC",
-     L"\u6307\u793A\u706F\u989C\u8272",  // 指示灯颜色
-     SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX,
-     {kInGroupX + 8, kInGroupY + 40, 72, 24}},
+    {kLitColourLabel, L"STATIC", L"\u6307\u793A\u706F\u989C\u8272",  // 指示灯颜色
+     SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX, {kInGroupX + 8, kInGroupY + 40, 72, 24}},
     {kColourPicker, nullptr, nullptr, 0, {kInGroupX + 88, kInGroupY + 40, 80, 24}},
-    {kOkButton,
-     L"BUTTON",
-     L"\u786E\u5B9A",
-     WS_TABSTOP | BS_PUSHBUTTON | BS_CENTER,  // 确定
+    {kOkButton, L"BUTTON", L"\u786E\u5B9A", WS_TABSTOP | BS_PUSHBUTTON | BS_CENTER,  // 确定
      {38, 101, 60, 24}},
-    {kCancelButton,
-     L"BUTTON",
-     L"\u53D6\u6D88",
-     WS_TABSTOP | BS_PUSHBUTTON | BS_CENTER,  // 取消
+    {kCancelButton, L"BUTTON", L"\u53D6\u6D88", WS_TABSTOP | BS_PUSHBUTTON | BS_CENTER,  // 取消
      {110, 101, 60, 24}},
 };
 
@@ -91,9 +80,7 @@ void DestroySettingsWindow() {
     DestroyWindow(settingsWindow);
 }
 
-void CloseSettingsWindow() {
-    PostMessageW(settingsWindow, kCloseNow, 0, 0);
-}
+void CloseSettingsWindow() { PostMessageW(settingsWindow, kCloseNow, 0, 0); }
 
 void CreateControls(HWND window) {
     const auto font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
@@ -129,9 +116,7 @@ void SettingsOk() {
     CloseSettingsWindow();
 }
 
-void SettingsCancel() {
-    CloseSettingsWindow();
-}
+void SettingsCancel() { CloseSettingsWindow(); }
 
 LRESULT CALLBACK SettingsWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -251,16 +236,16 @@ void OpenSettingsWindow() {
                                  GetModuleHandleW(nullptr), nullptr);
     const int x = (GetSystemMetrics(SM_CXSCREEN) - kWidth) / 2;
     const int y = (GetSystemMetrics(SM_CYSCREEN) - kHeight) / 2;
-    HWND window = CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, L"Oruvel",
-                                  WS_POPUP | WS_CAPTION | WS_SYSMENU, x, y, kWidth, kHeight, owner,
-                                  nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND window = CreateWindowExW(WS_EX_CONTROLPARENT, kClassName,
+                                  L"Oruvel", WS_POPUP | WS_CAPTION | WS_SYSMENU, x, y, kWidth,
+                                  kHeight, owner, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!window) {
         DestroyWindow(owner);
         return;
     }
     SendMessageW(window, WM_SETICON, ICON_SMALL,
-                 reinterpret_cast<LPARAM>(
-                     LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_ORUVEL))));
+                 reinterpret_cast<LPARAM>(LoadIconW(GetModuleHandleW(nullptr),
+                                                    MAKEINTRESOURCEW(IDI_ORUVEL))));
     ShowWindow(window, SW_SHOW);
     disabledWindows = DisableOtherWindows(window, owner);
     RunModalLoop(window);
