@@ -1,8 +1,6 @@
 // The program's entry, its start-up sequence and its end.
 #include <windows.h>
 
-#include <commctrl.h>
-
 #include "app/instance_guard_win.h"
 #include "lamps/lamps_win.h"
 #include "lamps/lock_key_input_win.h"
@@ -54,9 +52,6 @@ void SessionEnding() { SaveBarSettings(); }
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     using namespace oruvel;
-    // The settings window's controls come from the common controls, version 6.
-    const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
     if (!indicatorBar.Create(instance)) {
         return 0;
     }

@@ -1,5 +1,5 @@
 // Measures the live lamps from outside the program and prints the figures; asserts nothing.
-// The floor programs are bench/minimal_window.cpp, started the same way in the same run.
+// The floor programs are bench/floor_lamp.cpp, started the same way in the same run.
 //  - Idle cost over a minute with the bar visible and no key touched: CPU time of the program
 //    and of the floor window (GetThreadTimes summed over the threads) and of the wine server
 //    (its Linux process, read from /proc), whose share is the difference between a minute
@@ -9,7 +9,7 @@
 //  - Ordinary typing: the same figures while letter keys are typed into another window.
 //  - Key-to-lamp latency: from SendInput of Caps Lock to the Caps lamp's changed pixels on
 //    screen, over toggles at random moments, with another window in front and with the bar in
-//    front; the same for the floor program's lamp ("minimal_window.exe lamp").
+//    front; the same for the floor program's lamp ("floor_lamp.exe lamp").
 //  - Resident memory (working set) of the program and of the floor window.
 // Usage: lamps_bench.exe [idle seconds, 60] [toggles per case, 200] [letters, 1000]
 //                        [program beside the bench, oruvel.exe]
@@ -372,7 +372,7 @@ int wmain(int argc, wchar_t** argv) {
     e2e::DriverWindow benchWindow(true, {300, 400});  // "another window", where letters go
 
     // Without the bar: the floor window alone.
-    auto floor = std::make_unique<Program>(L"minimal_window.exe", kFloorClass);
+    auto floor = std::make_unique<Program>(L"floor_lamp.exe", kFloorClass);
     Measurer measure{server, nullptr, &floor->process};
     std::printf("idle without the bar: %d s...\n", idleSeconds);
     std::fflush(stdout);
@@ -428,7 +428,7 @@ int wmain(int argc, wchar_t** argv) {
 
     // The floor's lamp: the least program that lights a lamp from the same trigger and poll.
     Say("latency of the floor program's lamp...");
-    auto floorLamp = std::make_unique<Program>(L"minimal_window.exe", kFloorClass, L"lamp");
+    auto floorLamp = std::make_unique<Program>(L"floor_lamp.exe", kFloorClass, L"lamp");
     if (!e2e::WaitFor([&] { return CapsLooks(floorLamp->window, false); })) {
         Fail("the floor program's lamp does not show unlit");
     }

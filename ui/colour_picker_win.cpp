@@ -3,6 +3,7 @@
 #include <commdlg.h>
 
 #include "ui/handles_win.h"
+#include "ui/system_dll_win.h"
 
 namespace oruvel {
 
@@ -47,7 +48,9 @@ void ColourPicker::Choose() {
     choose.rgbResult = static_cast<COLORREF>(colour_);
     choose.lpCustColors = customColours;
     choose.Flags = CC_RGBINIT | CC_FULLOPEN;
-    if (ChooseColorW(&choose)) {
+    const auto chooseColour =
+        SystemDllFunction<decltype(ChooseColorW)>(L"comdlg32.dll", "ChooseColorW");
+    if (chooseColour && chooseColour(&choose)) {
         SetColour(static_cast<int32_t>(choose.rgbResult & 0xFFFFFF));
     }
 }

@@ -10,4 +10,8 @@ namespace oruvel {
 // the process, since the exe's image stays mapped.
 std::span<const uint8_t> ResourceBytes(int id);
 
+// The bytes of the image of the icon resource `id` that suits `size` x `size` pixels, as the
+// icon file holds it (a BITMAPINFOHEADER, the pixels and the mask); empty if it is missing.
+std::span<const uint8_t> IconImageBytes(int id, int size);
+
 }  // namespace oruvel

@@ -2,12 +2,15 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <vector>
 
 #include "assets/resource_ids.h"
 #include "lamps/lamps_win.h"
 #include "ui/colour_picker_win.h"
 #include "ui/indicator_bar_win.h"
+#include "ui/system_dll_win.h"
 #include "ui/toolkit_win.h"
 
 namespace oruvel {
@@ -169,6 +172,13 @@ void RegisterClasses() {
         return;
     }
     registered = true;
+    // The window's controls come from the common controls, version 6 (the manifest's), loaded
+    // now rather than with the bar.
+    const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+    if (const auto init = SystemDllFunction<decltype(InitCommonControlsEx)>(
+            L"comctl32.dll", "InitCommonControlsEx")) {
+        init(&controls);
+    }
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = SettingsWindowProc;

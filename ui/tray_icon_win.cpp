@@ -17,24 +17,17 @@ namespace {
 constexpr UINT kTrayIconId = 100;
 constexpr char kTip[] = "Oruvel";
 
-// The icon file's single image, as CreateIconFromResourceEx wants it: the bytes after the
-// directory entry that points at them.
-HICON IconFromFile(std::span<const uint8_t> file) {
-    constexpr size_t kEntrySizeAt = 6 + 8, kEntryOffsetAt = 6 + 12;
-    if (file.size() < kEntryOffsetAt + 4) {
+constexpr int kIconSize = 32;
+
+// The program's icon, made from its image: the icon file's only one, 32 x 32 at 32 bits per pixel.
+HICON MakeTrayIcon() {
+    const auto image = IconImageBytes(IDI_ORUVEL, kIconSize);
+    if (image.empty()) {
         return nullptr;
     }
-    auto read32 = [&](size_t at) {
-        return uint32_t{file[at]} | uint32_t{file[at + 1]} << 8 | uint32_t{file[at + 2]} << 16 |
-               uint32_t{file[at + 3]} << 24;
-    };
-    const uint32_t size = read32(kEntrySizeAt);
-    const uint32_t offset = read32(kEntryOffsetAt);
-    if (offset > file.size() || size > file.size() - offset) {
-        return nullptr;
-    }
-    return CreateIconFromResourceEx(const_cast<uint8_t*>(file.data() + offset), size, TRUE,
-                                    0x00030000, 32, 32, LR_DEFAULTCOLOR);
+    return CreateIconFromResourceEx(const_cast<uint8_t*>(image.data()),
+                                    static_cast<DWORD>(image.size()), TRUE, 0x00030000, kIconSize,
+                                    kIconSize, LR_DEFAULTCOLOR);
 }
 
 }  // namespace
@@ -42,7 +35,7 @@ HICON IconFromFile(std::span<const uint8_t> file) {
 void TrayIcon::Install(HWND owner) {
     owner_ = owner;
     retryTimer_.Attach(owner);
-    icon_.reset(IconFromFile(ResourceBytes(IDR_TRAY_ICON)));
+    icon_.reset(MakeTrayIcon());
     Add();
 }
 

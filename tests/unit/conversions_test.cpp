@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
+#include <random>
 #include <string>
 
 namespace oruvel {
@@ -94,6 +98,60 @@ TEST(TextToNumber, ParsesTheLeadingNumber) {
     }
 }
 
+// The C library's strtod rounds correctly too (glibc does, and the tests run in the "C"
+// locale): on plain ASCII numbers the two must give the same double, bit for bit.
+void ExpectSameAsStrtod(const std::string& text) {
+    const double expected = std::strtod(text.c_str(), nullptr);
+    EXPECT_EQ(std::bit_cast<uint64_t>(TextToNumber(text)), std::bit_cast<uint64_t>(expected))
+        << text;
+}
+
+TEST(TextToNumber, AgreesWithStrtodOnRandomNumbers) {
+    std::mt19937_64 random(12);
+    const auto below = [&](int n) { return static_cast<int>(random() % n); };
+    for (int i = 0; i < 20000; ++i) {
+        std::string text = below(2) ? "-" : "";
+        const int digits = 1 + below(below(4) == 0 ? 40 : 19);
+        const int point = below(digits + 1);
+        for (int d = 0; d < digits; ++d) {
+            if (d == point) {
+                text.push_back('.');
+            }
+            text.push_back(static_cast<char>('0' + below(10)));
+        }
+        text.push_back('e');
+        text += std::to_string(below(700) - 350);
+        ExpectSameAsStrtod(text);
+    }
+}
+
+// Halfway between two neighbouring doubles, exactly, and just above and below it: the exact
+// midpoint rounds to the even mantissa. Long double holds the midpoint exactly.
+TEST(TextToNumber, RoundsAroundHalfwayPoints) {
+    static_assert(std::numeric_limits<long double>::digits > std::numeric_limits<double>::digits);
+    std::mt19937_64 random(7);
+    for (int i = 0; i < 2000; ++i) {
+        // Every exponent range, subnormals and the largest doubles included.
+        const double low = std::abs(std::bit_cast<double>(random() >> (i % 4 == 0 ? 10 : 1)));
+        const double high = std::nextafter(low, std::numeric_limits<double>::infinity());
+        if (!std::isfinite(high)) {
+            continue;  // a NaN pattern, or the largest double
+        }
+        const long double middle = (static_cast<long double>(low) + high) / 2;
+        char buffer[900];
+        std::snprintf(buffer, sizeof buffer, "%.800Le", middle);
+        const std::string exact = buffer;
+        const std::size_t e = exact.find('e');
+        std::string mantissa = exact.substr(0, e);
+        mantissa.erase(mantissa.find_last_not_of('0') + 1);
+        std::string lower = mantissa;
+        --lower.back();  // the last digit is nonzero
+        ExpectSameAsStrtod(exact);
+        ExpectSameAsStrtod(mantissa + "0000001" + exact.substr(e));
+        ExpectSameAsStrtod(lower + "9999999" + exact.substr(e));
+    }
+}
+
 TEST(TextToNumber, KeepsTheSignOfZero) {
     EXPECT_TRUE(std::signbit(TextToNumber("-0.0")));
     EXPECT_FALSE(std::signbit(TextToNumber("0e5")));
@@ -131,9 +189,36 @@ TEST(NumberToText, FormatsDoublesWith13SignificantDigits) {
         {0.0001, "0.0001"},
         {0.00001, "1e-05"},
         {2.0 / 3 * 1e20, "6.666666666667e+19"},
+        {1234567890123.5, "1234567890124"},  // exact ties round to the even digit
+        {1234567890122.5, "1234567890122"},
+        {9999999999999.5, "1e+13"},  // the carry adds a digit
+        {0.000099999999999996, "0.0001"},
+        {std::numeric_limits<double>::denorm_min(), "4.940656458412e-324"},
+        {std::numeric_limits<double>::max(), "1.797693134862e+308"},
+        {-0.0, "-0"},
+        {kInfinity, "inf"},
+        {-kInfinity, "-inf"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(NumberToText(c.number), c.expected) << c.expected;
+    }
+}
+
+// What the C library prints for "%.13g" in the "C" locale, exactly (glibc rounds exactly).
+TEST(NumberToText, AgreesWithPrintfOnRandomDoubles) {
+    std::mt19937_64 random(13);
+    for (int i = 0; i < 20000; ++i) {
+        double number = std::bit_cast<double>(random());
+        if (i % 2 == 1) {
+            // 14 significant digits, the last one often a 5: near and at the rounding ties.
+            number = static_cast<double>(random() % 100'000'000'000'000) / 10;
+        }
+        if (!std::isfinite(number)) {
+            continue;
+        }
+        char expected[64];
+        std::snprintf(expected, sizeof expected, "%.13g", number);
+        EXPECT_EQ(NumberToText(number), expected) << std::bit_cast<uint64_t>(number);
     }
 }
 
