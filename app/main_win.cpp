@@ -7,6 +7,7 @@
 #include "lamps/lamps_win.h"
 #include "settings/settings_file_win.h"
 #include "ui/bar_events_win.h"
+#include "ui/bar_placement_win.h"
 #include "ui/indicator_bar_win.h"
 #include "ui/toolkit_win.h"
 #include "ui/tray_icon_win.h"
@@ -18,6 +19,8 @@ namespace {
 void LoadBarSettings() {
     SettingsFile file(SettingsFilePath());
     LoadSettings(file, indicatorBar, GetSystemMetrics(SM_CXSCREEN), litColour);
+    // A place on a monitor that is gone, or edited to one that never was, is brought back.
+    KeepBarOnScreen();
 }
 
 void SaveBarSettings() {

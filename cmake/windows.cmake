@@ -32,10 +32,11 @@ if(EXISTS ${ORUVEL_GTEST_SOURCES}/CMakeLists.txt)
     set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
     add_subdirectory(${ORUVEL_GTEST_SOURCES} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
-    # The driver's helpers, shared with the benchmark.
+    # The driver's helpers, shared with the benchmark: they observe the program from outside.
     add_library(e2e_harness STATIC tests/e2e/harness.cpp)
     target_compile_options(e2e_harness PRIVATE ${win_flags})
-    target_link_libraries(e2e_harness PUBLIC oruvel_core gtest ${win_libs})
+    target_include_directories(e2e_harness PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+    target_link_libraries(e2e_harness PUBLIC gtest ${win_libs})
 
     file(GLOB e2e_sources CONFIGURE_DEPENDS tests/e2e/*.cpp)
     list(REMOVE_ITEM e2e_sources ${CMAKE_CURRENT_SOURCE_DIR}/tests/e2e/harness.cpp)
@@ -45,13 +46,24 @@ if(EXISTS ${ORUVEL_GTEST_SOURCES}/CMakeLists.txt)
     target_link_libraries(e2e_tests PRIVATE e2e_harness)
     add_dependencies(e2e_tests oruvel oruvel_failing_threads)
 
-    if(CMAKE_HOST_WIN32)
-        add_test(NAME e2e COMMAND e2e_tests)
-    else()
-        # Under Wine, in the prefix and on the display that scripts/test prepares.
-        find_program(WINE_PROGRAM wine REQUIRED)
-        add_test(NAME e2e COMMAND ${WINE_PROGRAM} $<TARGET_FILE:e2e_tests>)
-    endif()
+    # Our private-profile engine against the platform's own functions: it links the engine, so
+    # it is a binary of its own and the black-box driver above knows nothing of the inside.
+    add_executable(profile_differential_tests tests/differential/profile_differential_test.cpp)
+    target_compile_options(profile_differential_tests PRIVATE ${win_flags})
+    target_link_options(profile_differential_tests PRIVATE -static)
+    target_link_libraries(profile_differential_tests PRIVATE oruvel_core e2e_harness gtest_main)
+
+    # Every case is a test of its own, so ctest names each pass, failure and skip. The list is
+    # taken when ctest runs: under Wine, in the prefix and on the display that scripts/test
+    # prepares.
+    include(GoogleTest)
+    foreach(driver e2e_tests profile_differential_tests)
+        if(NOT CMAKE_HOST_WIN32)
+            find_program(WINE_PROGRAM wine REQUIRED)
+            set_target_properties(${driver} PROPERTIES CROSSCOMPILING_EMULATOR ${WINE_PROGRAM})
+        endif()
+        gtest_discover_tests(${driver} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+    endforeach()
 else()
     message(STATUS "No GoogleTest sources at ${ORUVEL_GTEST_SOURCES}: the end-to-end driver is not built")
 endif()

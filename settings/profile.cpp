@@ -25,20 +25,21 @@ char AsciiLower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool IsGbkLeadByte(char c) {
+// A GBK lead byte takes the byte after it into one character.
+bool StartsDoubleByte(char c, ProfileEncoding encoding) {
     const auto byte = static_cast<unsigned char>(c);
-    return byte >= 0x81 && byte <= 0xFE;
+    return encoding == ProfileEncoding::kGbk && byte >= 0x81 && byte <= 0xFE;
 }
 
 // ASCII letters match without regard to case. A GBK double-byte character matches only itself,
 // even when its trail byte is an ASCII letter (as in 0x8141): the system compares names as
 // characters, not bytes.
-bool NamesMatch(std::string_view a, std::string_view b) {
+bool NamesMatch(std::string_view a, std::string_view b, ProfileEncoding encoding) {
     if (a.size() != b.size()) {
         return false;
     }
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (IsGbkLeadByte(a[i])) {
+        if (StartsDoubleByte(a[i], encoding)) {
             if (a[i] != b[i] || (i + 1 < a.size() && a[i + 1] != b[i + 1])) {
                 return false;
             }
@@ -125,19 +126,19 @@ struct ParsedLine {
 
 // The first ']' after the leading '[', or kNone. A GBK double-byte character is stepped over
 // whole: its trail byte may be 0x5D, the ']' of ASCII, as in 乚 (0x815D).
-std::size_t FindClosingBracket(std::string_view content) {
+std::size_t FindClosingBracket(std::string_view content, ProfileEncoding encoding) {
     for (std::size_t i = 1; i < content.size(); ++i) {
         if (content[i] == ']') {
             return i;
         }
-        if (IsGbkLeadByte(content[i])) {
+        if (StartsDoubleByte(content[i], encoding)) {
             ++i;
         }
     }
     return kNone;
 }
 
-ParsedLine ParseLine(std::string_view text) {
+ParsedLine ParseLine(std::string_view text, ProfileEncoding encoding) {
     ParsedLine parsed;
     const std::string_view content = TrimBlanks(text);
     if (content.empty()) {
@@ -145,7 +146,7 @@ ParsedLine ParseLine(std::string_view text) {
         return parsed;
     }
     if (content.front() == '[') {
-        const std::size_t close = FindClosingBracket(content);
+        const std::size_t close = FindClosingBracket(content, encoding);
         if (close != kNone) {
             parsed.kind = LineKind::kSection;
             parsed.name = TrimBlanks(content.substr(1, close - 1));
@@ -184,7 +185,8 @@ struct KeyPlace {
     std::string_view lineEnd;  // the first line end seen, empty if none was
 };
 
-KeyPlace FindKey(std::string_view file, std::string_view section, std::string_view key) {
+KeyPlace FindKey(std::string_view file, std::string_view section, std::string_view key,
+                 ProfileEncoding encoding) {
     KeyPlace place;
     LineScanner scanner(file);
     Line line;
@@ -197,12 +199,13 @@ KeyPlace FindKey(std::string_view file, std::string_view section, std::string_vi
         if (line.begin == line.end) {
             continue;
         }
-        const ParsedLine parsed = ParseLine(file.substr(line.begin, line.end - line.begin));
+        const ParsedLine parsed =
+            ParseLine(file.substr(line.begin, line.end - line.begin), encoding);
         if (parsed.kind == LineKind::kSection) {
             if (inSection) {
                 break;  // only the first section of the name counts
             }
-            inSection = NamesMatch(parsed.name, section);
+            inSection = NamesMatch(parsed.name, section, encoding);
             if (inSection) {
                 place.sectionFound = true;
                 place.lastContentLine = line;
@@ -215,7 +218,7 @@ KeyPlace FindKey(std::string_view file, std::string_view section, std::string_vi
         if (parsed.kind != LineKind::kBlank) {
             place.lastContentLine = line;
         }
-        if (parsed.kind == LineKind::kKey && NamesMatch(parsed.name, key)) {
+        if (parsed.kind == LineKind::kKey && NamesMatch(parsed.name, key, encoding)) {
             place.keyFound = true;
             place.keyLine = line;
             break;
@@ -233,7 +236,7 @@ bool HasOuterBlank(std::string_view text) {
 }
 
 // The name comes back whole from FindClosingBracket and TrimBlanks on "[name]".
-bool IsValidSectionName(std::string_view name) {
+bool IsValidSectionName(std::string_view name, ProfileEncoding encoding) {
     if (HasLineEnd(name) || HasOuterBlank(name)) {
         return false;
     }
@@ -241,7 +244,7 @@ bool IsValidSectionName(std::string_view name) {
         if (name[i] == ']') {
             return false;
         }
-        if (IsGbkLeadByte(name[i])) {
+        if (StartsDoubleByte(name[i], encoding)) {
             if (i + 1 == name.size()) {
                 return false;  // the ']' that closes the line would be its trail byte
             }
@@ -266,25 +269,28 @@ std::string_view LineEndOf(std::string_view file, const Line& line, std::string_
 }  // namespace
 
 std::optional<std::string> ReadProfileValue(std::string_view fileBytes, std::string_view section,
-                                            std::string_view key) {
-    const KeyPlace place = FindKey(fileBytes, section, key);
+                                            std::string_view key, ProfileEncoding encoding) {
+    const KeyPlace place = FindKey(fileBytes, section, key, encoding);
     if (!place.keyFound) {
         return std::nullopt;
     }
     const Line& line = place.keyLine;
-    return CleanValue(ParseLine(fileBytes.substr(line.begin, line.end - line.begin)).value);
+    return CleanValue(
+        ParseLine(fileBytes.substr(line.begin, line.end - line.begin), encoding).value);
 }
 
-bool CanWriteProfileValue(std::string_view section, std::string_view key, std::string_view value) {
-    return IsValidSectionName(section) && IsValidKey(key) && !HasLineEnd(value);
+bool CanWriteProfileValue(std::string_view section, std::string_view key, std::string_view value,
+                          ProfileEncoding encoding) {
+    return IsValidSectionName(section, encoding) && IsValidKey(key) && !HasLineEnd(value);
 }
 
 std::string WriteProfileValue(std::string_view fileBytes, std::string_view section,
-                              std::string_view key, std::string_view value) {
-    if (!CanWriteProfileValue(section, key, value)) {
+                              std::string_view key, std::string_view value,
+                              ProfileEncoding encoding) {
+    if (!CanWriteProfileValue(section, key, value, encoding)) {
         return std::string(fileBytes);
     }
-    const KeyPlace place = FindKey(fileBytes, section, key);
+    const KeyPlace place = FindKey(fileBytes, section, key, encoding);
     const std::string_view firstLineEnd = place.lineEnd.empty() ? "\r\n" : place.lineEnd;
 
     std::string out;
@@ -293,7 +299,8 @@ std::string WriteProfileValue(std::string_view fileBytes, std::string_view secti
         // The line becomes "key=value" in the file's spelling of the key, as the system writes
         // it: blanks around the key and the '=' go, the line end stays.
         const Line& line = place.keyLine;
-        const ParsedLine parsed = ParseLine(fileBytes.substr(line.begin, line.end - line.begin));
+        const ParsedLine parsed =
+            ParseLine(fileBytes.substr(line.begin, line.end - line.begin), encoding);
         out.append(fileBytes.substr(0, line.begin));
         out.append(parsed.name).append("=").append(value);
         out.append(fileBytes.substr(line.end));
@@ -328,6 +335,12 @@ std::string WriteProfileValue(std::string_view fileBytes, std::string_view secti
         out.append(keyLine).append(lineEnd);
     }
     return out;
+}
+
+bool HasProfileSection(std::string_view fileBytes, std::string_view section,
+                       ProfileEncoding encoding) {
+    // No key has an empty name worth finding: only whether the section line was met matters.
+    return FindKey(fileBytes, section, {}, encoding).sectionFound;
 }
 
 }  // namespace oruvel

@@ -14,23 +14,43 @@ int32_t ToInt(const std::string& text) {
 
 }  // namespace
 
-std::string ReadSetting(const SettingsFileContent& file, std::string_view key,
+SettingsText::SettingsText(SettingsFileContent file)
+    : encoding(ChooseSettingsEncoding(file.bytes)), text(std::move(file.bytes)) {
+    if (encoding == SettingsEncoding::kUtf8WithMark) {
+        text.erase(0, kUtf8Mark.size());
+    }
+}
+
+std::string SettingsText::Bytes() const {
+    return encoding == SettingsEncoding::kUtf8WithMark ? std::string(kUtf8Mark) + text : text;
+}
+
+std::string ReadSetting(const SettingsText& file, std::string_view key,
                         std::string_view defaultText) {
-    if (file.state == SettingsFileState::kRead) {
-        if (auto value = ReadProfileValue(file.bytes, kSettingsSection, key)) {
+    if (file.encoding == SettingsEncoding::kGbk) {
+        if (auto value = ReadProfileValue(file.text, kSettingsSection, key)) {
             return *std::move(value);
         }
+    } else if (auto value = ReadProfileValue(file.text, SettingsTextToUtf8(kSettingsSection),
+                                             SettingsTextToUtf8(key), ProfileEncoding::kUtf8)) {
+        return SettingsTextFromUtf8(*value);
     }
     return std::string(defaultText);
 }
 
-void WriteSetting(std::string& fileBytes, std::string_view key, std::string_view value) {
-    fileBytes = WriteProfileValue(fileBytes, kSettingsSection, key, value);
+void WriteSetting(SettingsText& file, std::string_view key, std::string_view value) {
+    if (file.encoding == SettingsEncoding::kGbk) {
+        file.text = WriteProfileValue(file.text, kSettingsSection, key, value);
+    } else {
+        file.text = WriteProfileValue(file.text, SettingsTextToUtf8(kSettingsSection),
+                                      SettingsTextToUtf8(key), SettingsTextToUtf8(value),
+                                      ProfileEncoding::kUtf8);
+    }
 }
 
 void LoadSettings(SettingsStore& store, BarProperties& bar, int32_t screenWidth,
                   std::atomic<int32_t>& litColour) {
-    const SettingsFileContent file = store.Load();
+    const SettingsText file(store.Load());
 
     // Set in both cases: a "否" takes the bar out of the topmost band.
     bar.SetAlwaysOnTop(ReadSetting(file, kKeyAlwaysOnTop, kYes) == kYes);
@@ -47,19 +67,21 @@ void LoadSettings(SettingsStore& store, BarProperties& bar, int32_t screenWidth,
 
 void SaveSettings(SettingsStore& store, const BarProperties& bar,
                   const std::atomic<int32_t>& litColour) {
-    const SettingsFileContent file = store.Load();
-    if (file.state == SettingsFileState::kUnreadable) {
+    SettingsFileContent loaded = store.Load();
+    if (loaded.state == SettingsFileState::kUnreadable) {
         return;
     }
-    std::string bytes = file.bytes;
-    WriteSetting(bytes, kKeyAlwaysOnTop, bar.AlwaysOnTop() ? kYes : kNo);
-    WriteSetting(bytes, kKeyLitColour, NumberToText(litColour.load(std::memory_order_relaxed)));
-    WriteSetting(bytes, kKeyLeft, NumberToText(bar.Left()));
-    WriteSetting(bytes, kKeyTop, NumberToText(bar.Top()));
-    if (file.state == SettingsFileState::kRead && bytes == file.bytes) {
+    const bool existed = loaded.state == SettingsFileState::kRead;
+    SettingsText file(std::move(loaded));
+    const std::string before = file.text;
+    WriteSetting(file, kKeyAlwaysOnTop, bar.AlwaysOnTop() ? kYes : kNo);
+    WriteSetting(file, kKeyLitColour, NumberToText(litColour.load(std::memory_order_relaxed)));
+    WriteSetting(file, kKeyLeft, NumberToText(bar.Left()));
+    WriteSetting(file, kKeyTop, NumberToText(bar.Top()));
+    if (existed && file.text == before) {
         return;
     }
-    store.Save(bytes);
+    store.Save(file.Bytes());
 }
 
 }  // namespace oruvel

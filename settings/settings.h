@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "settings/settings_encoding.h"
+
 namespace oruvel {
 
 // What the settings need of the bar window.
@@ -64,13 +66,26 @@ inline constexpr std::string_view kKeyTop = "\xB6\xA5\xB1\xDF";   // 顶边
 inline constexpr std::string_view kYes = "\xCA\xC7";              // 是
 inline constexpr std::string_view kNo = "\xB7\xF1";               // 否
 
-// The value of `key` in the settings section of a loaded file, or `defaultText` when the file
-// (missing or unreadable), the section or the key is missing.
-std::string ReadSetting(const SettingsFileContent& file, std::string_view key,
+// A loaded file as its settings are read and written: in the encoding chosen for its bytes
+// (ChooseSettingsEncoding), its text without a byte-order mark. A missing or unreadable file is an
+// empty GBK text.
+struct SettingsText {
+    explicit SettingsText(SettingsFileContent file);
+    // The file's bytes again: the mark, if it had one, and the text.
+    std::string Bytes() const;
+
+    SettingsEncoding encoding;
+    std::string text;
+};
+
+// The value of `key` in the settings section of a loaded file, as GBK text, or `defaultText` when
+// the file, the section or the key is missing. Keys and defaults are GBK.
+std::string ReadSetting(const SettingsText& file, std::string_view key,
                         std::string_view defaultText);
 
-// Sets `key` in the settings section of the file's bytes.
-void WriteSetting(std::string& fileBytes, std::string_view key, std::string_view value);
+// Sets `key` in the settings section of the file's text to `value`, both given in GBK and written
+// in the file's encoding.
+void WriteSetting(SettingsText& file, std::string_view key, std::string_view value);
 
 // Reads the four settings from one load of the file and applies each before the next is read:
 // the always-on-top flag (on exactly when the value is "是", default "是"), litColour (default
@@ -80,9 +95,9 @@ void LoadSettings(SettingsStore& store, BarProperties& bar, int32_t screenWidth,
                   std::atomic<int32_t>& litColour);
 
 // Writes the four settings in the order 前端显示, 指示灯颜色, 左边, 顶边, each value taken when
-// its key is written, into one load of the file, then saves it once. All other bytes of the file
-// stay as they were; an unreadable file is left alone, and a file that would not change is not
-// rewritten.
+// its key is written, into one load of the file, in the file's encoding, then saves it once. All
+// other bytes of the file stay as they were; an unreadable file is left alone, and a file that
+// would not change is not rewritten.
 void SaveSettings(SettingsStore& store, const BarProperties& bar,
                   const std::atomic<int32_t>& litColour);
 

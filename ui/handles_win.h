@@ -41,14 +41,17 @@ inline void DeleteGdiObject(HGDIOBJ h) { DeleteObject(h); }
 inline void DestroyIconHandle(HICON h) { DestroyIcon(h); }
 inline void DestroyMenuHandle(HMENU h) { DestroyMenu(h); }
 inline void UnmapView(void* view) { UnmapViewOfFile(view); }
+inline void CloseFind(HANDLE search) { FindClose(search); }
 
 using UniqueHandle = UniqueAny<HANDLE, CloseKernelHandle>;
 using UniqueIcon = UniqueAny<HICON, DestroyIconHandle>;
 using UniqueFont = UniqueAny<HFONT, DeleteGdiObject>;
 using UniqueBitmap = UniqueAny<HBITMAP, DeleteGdiObject>;
+using UniqueBrush = UniqueAny<HBRUSH, DeleteGdiObject>;
 using UniqueRgn = UniqueAny<HRGN, DeleteGdiObject>;
 using UniqueMenu = UniqueAny<HMENU, DestroyMenuHandle>;
 using UniqueMapView = UniqueAny<void*, UnmapView>;
+using UniqueFind = UniqueAny<HANDLE, CloseFind>;  // holds null where FindFirstFileW failed
 
 class UniqueMemoryDc {
 public:

@@ -278,6 +278,8 @@ LRESULT IndicatorBar::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
                 WatchdogEvent();
             } else if (wParam == fallbackTimer_.id()) {
                 FallbackPollEvent();
+            } else if (wParam == trayIcon_.retryTimer().id()) {
+                trayIcon_.Retry();
             }
             return 0;
         case kTrayCallback:
@@ -286,6 +288,14 @@ LRESULT IndicatorBar::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
                 HandleTrayEvent(*event);
             }
             return 0;
+        case WM_DISPLAYCHANGE:
+            DisplaysChanged();
+            return 0;
+        case WM_SETTINGCHANGE:
+            if (wParam == SPI_SETWORKAREA) {
+                DisplaysChanged();
+            }
+            return DefWindowProcW(bar, message, wParam, lParam);
         case WM_QUERYENDSESSION:
             return TRUE;
         case WM_ENDSESSION:

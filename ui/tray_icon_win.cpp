@@ -8,6 +8,7 @@
 #include "ui/bar_events_win.h"
 #include "ui/indicator_bar_win.h"
 #include "ui/resources_win.h"
+#include "ui/tray_retry.h"
 
 namespace oruvel {
 
@@ -40,19 +41,26 @@ HICON IconFromFile(std::span<const uint8_t> file) {
 
 void TrayIcon::Install(HWND owner) {
     owner_ = owner;
+    retryTimer_.Attach(owner);
     icon_.reset(IconFromFile(ResourceBytes(IDR_TRAY_ICON)));
-    if (icon_) {
-        Register();
-    }
+    Add();
 }
 
 void TrayIcon::Reinstall() {
-    if (icon_) {
-        Register();
-    }
+    failedAdds_ = 0;  // a new taskbar: a new minute of retries, if it refuses too
+    Add();
 }
 
-void TrayIcon::Register() {
+void TrayIcon::Add() {
+    if (!icon_) {
+        return;
+    }
+    const bool added = Register();
+    failedAdds_ = added ? 0 : failedAdds_ + 1;
+    retryTimer_.SetPeriod(TrayRetryPeriod(added, failedAdds_));
+}
+
+bool TrayIcon::Register() {
     // The first, smallest form of the record: no version is negotiated, so notifications
     // arrive in the classic form with the mouse message in lParam.
     NOTIFYICONDATAA record{};
@@ -65,10 +73,13 @@ void TrayIcon::Register() {
     char tip[64];
     CopyTrayTip(kTip, tip);
     std::memcpy(record.szTip, tip, sizeof tip);  // the first form's tip field is 64 bytes
-    Shell_NotifyIconA(NIM_ADD, &record);
+    // A shell that timed out may still have added the icon, and refuses a second add: then the
+    // icon is there if it can be changed.
+    return Shell_NotifyIconA(NIM_ADD, &record) || Shell_NotifyIconA(NIM_MODIFY, &record);
 }
 
 void TrayIcon::Remove() {
+    retryTimer_.SetPeriod(0);
     if (!icon_) {
         return;
     }

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "ui/handles_win.h"
+#include "ui/window_timer_win.h"
 
 namespace oruvel {
 
@@ -13,19 +14,27 @@ constexpr UINT kTrayCallback = WM_APP + 100;
 class TrayIcon {
 public:
     // Makes the icon from the embedded picture and registers it for `owner`; without an icon
-    // nothing is registered. The shell's answer is not needed: a taskbar that is not there yet
-    // announces itself with "TaskbarCreated", and Reinstall registers the icon then.
+    // nothing is registered. A shell that refuses it (not up yet at logon, or too busy to answer)
+    // is asked again on the retry timer, every 2 s for a minute (TrayRetryPeriod); a taskbar that
+    // comes later announces itself with "TaskbarCreated", and Reinstall registers the icon then.
     void Install(HWND owner);
     // Registers the same icon again, after the taskbar has been re-created.
     void Reinstall();
+    // The retry timer's event: registers the icon once more.
+    void Retry() { Add(); }
     // Unregisters the icon and destroys its handle.
     void Remove();
 
+    const WindowTimer& retryTimer() const { return retryTimer_; }
+
 private:
-    void Register();
+    void Add();
+    bool Register();
 
     HWND owner_ = nullptr;
     UniqueIcon icon_;
+    WindowTimer retryTimer_{4};
+    int failedAdds_ = 0;  // in a row
 };
 
 // The tray's own step of the start-up sequence.

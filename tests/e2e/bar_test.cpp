@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/e2e/harness.h"
+#include "ui/handles_win.h"
 
 using namespace e2e;
 
@@ -23,7 +24,7 @@ class BarTest : public LockKeysOff {
     std::unique_ptr<Process> program_;
 };
 
-// The colour distance used for the picture's spot checks: the sum over red, green and blue.
+// Whether the system's move loop is moving the bar now, as seen from another process.
 bool InMoveLoop(HWND bar) {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
@@ -54,7 +55,8 @@ TEST_F(BarTest, IsABorderlessToolWindowWithThePictureAndRoundedCorners) {
     EXPECT_EQ(area, 100 * 22 - 12);
     const POINT cut[] = {{0, 0},  {1, 0},  {0, 1},  {98, 0},  {99, 0},  {99, 1},
                          {0, 20}, {0, 21}, {1, 21}, {99, 20}, {98, 21}, {99, 21}};
-    HRGN shape = CreateRectRgn(0, 0, 0, 0);
+    const oruvel::UniqueRgn outline(CreateRectRgn(0, 0, 0, 0));
+    HRGN shape = outline.get();
     GetWindowRgn(bar, shape);
     for (POINT p : cut) {
         EXPECT_FALSE(PtInRegion(shape, p.x, p.y)) << "corner pixel " << p.x << "," << p.y;
@@ -66,7 +68,6 @@ TEST_F(BarTest, IsABorderlessToolWindowWithThePictureAndRoundedCorners) {
         EXPECT_TRUE(PtInRegion(shape, p.x, p.y)) << p.x << "," << p.y;
         EXPECT_EQ(WindowFromPoint({rect.left + p.x, rect.top + p.y}), bar) << p.x << "," << p.y;
     }
-    DeleteObject(shape);
 
     // Spot checks of the picture where no lamp text is drawn.
     const Pixels pixels = ScreenPixels(rect);

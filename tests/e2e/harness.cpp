@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <shellapi.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <thread>
 
 namespace e2e {
@@ -348,6 +350,94 @@ std::string Gbk(const wchar_t* text) {
     std::string bytes(size > 0 ? size - 1 : 0, '\0');
     WideCharToMultiByte(936, 0, text, -1, bytes.data(), size, nullptr, nullptr);
     return bytes;
+}
+
+namespace {
+
+std::wstring Widen(const std::string& ascii) {
+    return std::wstring(ascii.begin(), ascii.end());
+}
+
+}  // namespace
+
+// Wine starts a Unix executable handed to CreateProcess but gives back no process handle, so the
+// shell writes its status into a marker file that the driver polls for (Z: is Wine's drive for
+// the Unix root).
+int RunUnix(const std::string& command) {
+    static int counter = 0;
+    const std::string marker = "/tmp/oruvel-e2e-unix-" + std::to_string(GetCurrentProcessId()) +
+                               "-" + std::to_string(++counter);
+    std::wstring markerPath = L"Z:" + Widen(marker);
+    std::replace(markerPath.begin(), markerPath.end(), L'/', L'\\');
+    DeleteFileW(markerPath.c_str());
+    std::wstring commandLine = L"sh -c \"" + Widen(command) + L"; echo $? >" + Widen(marker) +
+                               L".tmp; mv " + Widen(marker) + L".tmp " + Widen(marker) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(L"Z:\\bin\\sh", commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &info)) {
+        ADD_FAILURE() << "cannot start /bin/sh through Wine (error " << GetLastError() << ")";
+        return -1;
+    }
+    if (info.hProcess) {
+        CloseHandle(info.hProcess);
+        CloseHandle(info.hThread);
+    }
+    if (!WaitFor([&] { return FileExists(markerPath); }, 10000ms)) {
+        ADD_FAILURE() << "the command did not finish: " << command;
+        return -1;
+    }
+    const int status = std::atoi(ReadFileBytes(markerPath).c_str());
+    DeleteFileW(markerPath.c_str());
+    return status;
+}
+
+std::string UnixPath(const std::wstring& path) {
+    using ToUnix = char*(CDECL*)(const wchar_t*);
+    // Through void (*)(): the one cast between function types that -Wcast-function-type allows.
+    const auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* unixPath = toUnix ? toUnix(path.c_str()) : nullptr;
+    if (!unixPath) {
+        return {};
+    }
+    std::string result = unixPath;
+    HeapFree(GetProcessHeap(), 0, unixPath);
+    return result;
+}
+
+bool MakeSymbolicLink(const std::wstring& link, const std::wstring& target) {
+    // Windows without administrator rights makes links in developer mode, with this flag.
+    constexpr DWORD kAllowUnprivilegedCreate = 0x2;
+    if (CreateSymbolicLinkW(link.c_str(), target.c_str(), kAllowUnprivilegedCreate) &&
+        FileExists(link)) {
+        return true;
+    }
+    // Wine 8's CreateSymbolicLinkW reports success and makes nothing; Wine follows a Unix link as
+    // the file it leads to.
+    const std::string unixLink = UnixPath(link), unixTarget = UnixPath(target);
+    return !unixLink.empty() && !unixTarget.empty() &&
+           RunUnix("ln -s '" + unixTarget + "' '" + unixLink + "'") == 0;
+}
+
+bool IsSymbolicLink(const std::wstring& path) {
+    const std::string unixPath = UnixPath(path);
+    if (!unixPath.empty()) {
+        return RunUnix("test -L '" + unixPath + "'") == 0;
+    }
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+void RemoveSymbolicLink(const std::wstring& link) {
+    // Wine's DeleteFileW removes the file that a Unix link leads to, and leaves the link.
+    const std::string unixLink = UnixPath(link);
+    if (!unixLink.empty()) {
+        EXPECT_EQ(RunUnix("rm -f '" + unixLink + "'"), 0) << "cannot remove " << unixLink;
+    } else {
+        DeleteFileW(link.c_str());
+    }
 }
 
 void SaveScreenshot(const std::string& name) {

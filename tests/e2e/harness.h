@@ -104,6 +104,17 @@ bool FileExists(const std::wstring& path);
 // GBK text of the settings file's lines.
 std::string Gbk(const wchar_t* text);
 
+// Runs a Linux command line through /bin/sh under Wine and gives its exit status; -1, with a
+// failure, when it cannot be run or does not finish within 10 s. The command is ASCII.
+int RunUnix(const std::string& command);
+// The Unix path of a file under Wine (whose folder exists); empty elsewhere.
+std::string UnixPath(const std::wstring& path);
+// Makes `link` a symbolic link to the file `target`; false when the system cannot.
+bool MakeSymbolicLink(const std::wstring& link, const std::wstring& target);
+bool IsSymbolicLink(const std::wstring& path);
+// Removes the link, not the file it leads to.
+void RemoveSymbolicLink(const std::wstring& link);
+
 // Saves a screenshot of the whole screen as a .bmp file named after the test.
 void SaveScreenshot(const std::string& name);
 

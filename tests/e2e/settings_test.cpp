@@ -3,6 +3,7 @@
 // the logon session ends.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -43,6 +44,70 @@ std::string Section(bool onTop, int colour, int left, int top) {
 
 int CentredLeft() {
     return (GetSystemMetrics(SM_CXSCREEN) - 100) / 2;
+}
+
+RECT WorkArea() {
+    RECT area{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    return area;
+}
+
+std::string Utf8(const wchar_t* text) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string bytes(size > 0 ? size - 1 : 0, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, bytes.data(), size, nullptr, nullptr);
+    return bytes;
+}
+
+// How many names the file has.
+DWORD NamesOf(const std::wstring& path) {
+    HANDLE file =
+        CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (file != INVALID_HANDLE_VALUE) {
+        GetFileInformationByHandle(file, &info);
+        CloseHandle(file);
+    }
+    return info.nNumberOfLinks;
+}
+
+// The names in a folder, sorted.
+std::vector<std::wstring> NamesIn(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) {
+        return names;
+    }
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name != L"." && name != L"..") {
+            names.push_back(name);
+        }
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string Listed(const std::vector<std::wstring>& names) {
+    std::string list;
+    for (const std::wstring& name : names) {
+        list += (list.empty() ? "" : ", ") + Gbk(name.c_str());
+    }
+    return list;
+}
+
+// A process id that no process has now.
+DWORD UnusedProcessId() {
+    for (DWORD id = 0x7FFFFFF0;; id -= 4) {
+        HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
+        if (!process) {
+            return id;
+        }
+        CloseHandle(process);
+    }
 }
 
 // Bytes shown so that a failure can be read: printable ASCII as it is, the rest as \xNN.
@@ -158,26 +223,16 @@ class SettingsFileTest : public LockKeysOff {
 
     // Files in the program's folder other than the exe and config.ini: what a save left behind.
     std::vector<std::wstring> StrayFiles() const {
-        std::vector<std::wstring> stray;
-        WIN32_FIND_DATAW entry;
-        HANDLE search = FindFirstFileW((folder_->path() + L"\\*").c_str(), &entry);
-        if (search == INVALID_HANDLE_VALUE) {
-            return stray;
-        }
-        do {
-            const std::wstring name = entry.cFileName;
-            if (name != L"." && name != L".." && name != L"oruvel.exe" && name != L"config.ini") {
-                stray.push_back(name);
-            }
-        } while (FindNextFileW(search, &entry));
-        FindClose(search);
+        std::vector<std::wstring> stray = NamesIn(folder_->path());
+        std::erase_if(stray, [](const std::wstring& name) {
+            return name == L"oruvel.exe" || name == L"config.ini";
+        });
         return stray;
     }
 
     void ExpectNoStrayFiles() const {
         const std::vector<std::wstring> stray = StrayFiles();
-        EXPECT_TRUE(stray.empty()) << "left in the folder: " << stray.size() << " file(s), first "
-                                   << Gbk(stray.empty() ? L"" : stray[0].c_str());
+        EXPECT_TRUE(stray.empty()) << "left in the folder: " << Listed(stray);
     }
 
     void ExpectPlace(HWND bar, int left, int top, bool onTop) {
@@ -234,6 +289,8 @@ TEST_F(SettingsFileTest, FirstStartWithoutAFileShowsTheDefaultsAndClosingWritesF
 }
 
 TEST_F(SettingsFileTest, ValuesWrittenByHandAreAppliedAndWrittenBackAsTheyTookEffect) {
+    // A place that no monitor shows goes into the work area; one that shows enough to grab stays.
+    const RECT work = WorkArea();
     const std::string quotedYes = "  \"" + Gbk(kYes) + "\"  ";
     const std::string fullWidthBlue = Gbk(L"\uFF11\uFF16\uFF17\uFF11\uFF11\uFF16\uFF18\uFF10");
     const std::string fullWidthTop = Gbk(L"\u3000\uFF11\uFF12\uFF10");  // ideographic space
@@ -248,8 +305,13 @@ TEST_F(SettingsFileTest, ValuesWrittenByHandAreAppliedAndWrittenBackAsTheyTookEf
     } cases[] = {
         {"a place, red (255) and 否", Gbk(kNo), "255", "300", "200", 300, 200, false, 0xFF0000,
          Gbk(kNo), 255},
-        {"blanks and quotes around 是, hexadecimal text, beyond the clamp, left of the screen",
-         quotedYes, "0x00FF00", "100000", "-5", 32627, -5, true, std::nullopt, Gbk(kYes), 0},
+        {"blanks and quotes around 是, hexadecimal text, beyond the clamp: back on the screen",
+         quotedYes, "0x00FF00", "100000", "-5", work.right - 100, work.top, true, std::nullopt,
+         Gbk(kYes), 0},
+        {"a left edge of 5000: back on the screen", Gbk(kYes), "255", "5000", "100",
+         work.right - 100, 100, true, 0xFF0000, Gbk(kYes), 255},
+        {"partly off the screen, but enough to grab: left there", Gbk(kNo), "255", "-40", "-10",
+         -40, -10, false, std::nullopt, Gbk(kNo), 255},
         {"an empty 前端显示, full-width digits, a number beyond any int", "", fullWidthBlue, "1e30",
          fullWidthTop, 0, 120, false, 0x0000FF, Gbk(kNo), 16711680},
     };
@@ -457,4 +519,214 @@ TEST_F(SettingsFileTest, TheEndOfTheLogonSessionSavesWhileTheProgramRunsOn) {
     EXPECT_TRUE(SameBytes(Config(), Section(true, 65280, 150, 60)));
     CloseAndWaitForExit(bar);
     EXPECT_TRUE(SameBytes(Config(), Section(true, 65280, 170, 80)));
+}
+
+TEST_F(SettingsFileTest, ASymbolicLinkStaysALinkAndTheFileItLeadsToIsUpdated) {
+    // A user keeps the settings in a synced folder and links config.ini to them.
+    NewFolder();
+    const std::wstring synced = folder_->path() + L"\\synced";
+    ASSERT_TRUE(CreateDirectoryW(synced.c_str(), nullptr));
+    const std::wstring target = synced + L"\\oruvel.ini";
+    ASSERT_TRUE(
+        WriteFileBytes(target, Gbk(kSection) + "\r\n" + Line(kLeft, "200") + Line(kTop, "100")));
+    ASSERT_TRUE(MakeSymbolicLink(folder_->config(), target))
+        << "this system makes no symbolic link";
+    // The link goes before the folder, which could not be removed with it under Wine.
+    const struct LinkRemover {
+        std::wstring link;
+        ~LinkRemover() { RemoveSymbolicLink(link); }
+    } linkRemover{folder_->config()};
+    ASSERT_TRUE(IsSymbolicLink(folder_->config()));
+
+    HWND bar = Start();
+    ASSERT_NE(bar, nullptr);
+    ExpectPlace(bar, 200, 100, true);
+    MoveBar(bar, 260, 130);
+    CloseAndWaitForExit(bar);
+
+    const std::string saved = Gbk(kSection) + "\r\n" + Line(kLeft, "260") + Line(kTop, "130") +
+                              Line(kOnTop, Gbk(kYes)) + Line(kColour, "65280");
+    EXPECT_TRUE(SameBytes(ReadFileBytes(target), saved)) << "the file the link leads to";
+    EXPECT_TRUE(IsSymbolicLink(folder_->config())) << "config.ini is no longer a link";
+    EXPECT_TRUE(SameBytes(Config(), saved)) << "read through the link";
+    EXPECT_EQ(Listed(NamesIn(folder_->path())), "config.ini, oruvel.exe, synced");
+    EXPECT_EQ(Listed(NamesIn(synced)), "oruvel.ini") << "left beside the file the link leads to";
+}
+
+TEST_F(SettingsFileTest, AFileWithTwoNamesIsUpdatedUnderBoth) {
+    NewFolder(Gbk(kSection) + "\r\n" + Line(kLeft, "200") + Line(kTop, "100"));
+    const std::wstring synced = folder_->path() + L"\\synced";
+    ASSERT_TRUE(CreateDirectoryW(synced.c_str(), nullptr));
+    const std::wstring otherName = synced + L"\\oruvel.ini";
+    ASSERT_TRUE(CreateHardLinkW(otherName.c_str(), folder_->config().c_str(), nullptr))
+        << "this file system makes no hard link";
+    ASSERT_EQ(NamesOf(folder_->config()), 2u);
+
+    HWND bar = Start();
+    ASSERT_NE(bar, nullptr);
+    ExpectPlace(bar, 200, 100, true);
+    MoveBar(bar, 260, 130);
+    CloseAndWaitForExit(bar);
+
+    const std::string saved = Gbk(kSection) + "\r\n" + Line(kLeft, "260") + Line(kTop, "130") +
+                              Line(kOnTop, Gbk(kYes)) + Line(kColour, "65280");
+    EXPECT_TRUE(SameBytes(Config(), saved)) << "config.ini";
+    EXPECT_TRUE(SameBytes(ReadFileBytes(otherName), saved)) << "its other name";
+    EXPECT_EQ(NamesOf(folder_->config()), 2u) << "the names were parted";
+    EXPECT_EQ(Listed(NamesIn(folder_->path())), "config.ini, oruvel.exe, synced");
+    EXPECT_EQ(Listed(NamesIn(synced)), "oruvel.ini");
+}
+
+TEST_F(SettingsFileTest, AUtf8FileIsAppliedAndWrittenBackAsUtf8AndAGbkFileStaysGbk) {
+    const struct {
+        const char* name;
+        std::string (*encode)(const wchar_t*);
+        std::string mark;
+    } cases[] = {
+        {"UTF-8", Utf8, ""},
+        {"UTF-8 with its byte-order mark", Utf8, "\xEF\xBB\xBF"},
+        {"GBK", Gbk, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto line = [&](const wchar_t* key, const wchar_t* value) {
+            return c.encode(key) + "=" + c.encode(value) + "\r\n";
+        };
+        auto file = [&](const wchar_t* left, const wchar_t* top) {
+            return c.mark + c.encode(L"; \u7528\u6237\u7684\u6CE8\u91CA") + "\r\n" +  // 用户的注释
+                   c.encode(kSection) + "\r\n" + line(kOnTop, kNo) + line(kColour, L"255") +
+                   line(kLeft, left) + line(kTop, top);
+        };
+        NewFolder(file(L"\uFF13\uFF10\uFF10", L"200"));  // a left edge of 300 in full-width digits
+        HWND bar = Start();
+        ASSERT_NE(bar, nullptr);
+        ExpectPlace(bar, 300, 200, false);
+        ExpectLitColour(bar, 0xFF0000);
+        MoveBar(bar, 310, 210);
+        CloseAndWaitForExit(bar);
+        EXPECT_TRUE(SameBytes(Config(), file(L"310", L"210")));
+    }
+}
+
+TEST_F(SettingsFileTest, ANewFileLeftByACrashedSaveIsRemovedAndNoOtherFile) {
+    const std::string before = Gbk(kSection) + "\r\n" + Line(kLeft, "200") + Line(kTop, "100");
+    NewFolder(before);
+    const std::wstring config = folder_->config();
+    const std::wstring leftover = config + L"." + std::to_wstring(UnusedProcessId()) + L".tmp";
+    ASSERT_TRUE(WriteFileBytes(leftover, Gbk(kSection) + "\r\n" + Line(kLeft, "1")));
+    // Not ours: other names, and the new file of a process that still runs (this one).
+    const std::wstring others[] = {
+        config + L".tmp",
+        config + L".bak",
+        config + L".0123.tmp",
+        config + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp",
+        folder_->path() + L"\\notes.txt",
+    };
+    for (const std::wstring& other : others) {
+        ASSERT_TRUE(WriteFileBytes(other, "kept"));
+    }
+
+    HWND bar = Start();
+    ASSERT_NE(bar, nullptr);
+    ExpectPlace(bar, 200, 100, true);
+    MoveBar(bar, 260, 130);
+    CloseAndWaitForExit(bar);
+
+    EXPECT_FALSE(FileExists(leftover)) << "the leftover new file is still there";
+    for (const std::wstring& other : others) {
+        EXPECT_EQ(ReadFileBytes(other), "kept") << Gbk(other.c_str());
+    }
+    EXPECT_EQ(StrayFiles().size(), std::size(others)) << Listed(StrayFiles());
+    EXPECT_TRUE(SameBytes(Config(), Gbk(kSection) + "\r\n" + Line(kLeft, "260") +
+                                        Line(kTop, "130") + Line(kOnTop, Gbk(kYes)) +
+                                        Line(kColour, "65280")));
+}
+
+TEST_F(SettingsFileTest, AFileBusyForAMomentIsWaitedFor) {
+    NewFolder(Gbk(kSection) + "\r\n" + Line(kLeft, "200") + Line(kTop, "100"));
+    HWND bar = Start();
+    ASSERT_NE(bar, nullptr);
+    MoveBar(bar, 260, 130);
+
+    // Held open as a virus scanner holds it: it can be read, but not replaced.
+    HANDLE held = CreateFileW(folder_->config().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    PostMessageW(bar, WM_CLOSE, 0, 0);
+    // The save writes its new file, then cannot put it in place; it keeps trying and its new file
+    // stays, where a save that gave up would have removed it.
+    auto newFileThere = [&] { return !StrayFiles().empty(); };
+    EXPECT_TRUE(WaitFor(newFileThere, kExitTimeout)) << "the save wrote no new file";
+    EXPECT_FALSE(WaitFor([&] { return !newFileThere(); }, 150ms))
+        << "the save gave up while the file was busy";
+    CloseHandle(held);
+
+    EXPECT_EQ(program_->ExitCode(kExitTimeout), 0);
+    EXPECT_TRUE(SameBytes(Config(), Gbk(kSection) + "\r\n" + Line(kLeft, "260") +
+                                        Line(kTop, "130") + Line(kOnTop, Gbk(kYes)) +
+                                        Line(kColour, "65280")));
+    ExpectNoStrayFiles();
+}
+
+TEST_F(SettingsFileTest, ADisplayChangeBringsBackABarThatNoMonitorShows) {
+    NewFolder();
+    HWND bar = Start();
+    ASSERT_NE(bar, nullptr);
+    const RECT work = WorkArea();
+    const LPARAM screenSize =
+        MAKELPARAM(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    const struct {
+        const char* name;
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+        POINT from, to;
+    } cases[] = {
+        {"the display changed, the bar beyond the lower right",
+         WM_DISPLAYCHANGE,
+         24,
+         screenSize,
+         {2000, 1500},
+         {work.right - 100, work.bottom - 22}},
+        {"the work area changed, the bar left of the screen",
+         WM_SETTINGCHANGE,
+         SPI_SETWORKAREA,
+         0,
+         {-500, 300},
+         {work.left, 300}},
+        {"the display changed, the bar partly off the screen but enough to grab",
+         WM_DISPLAYCHANGE,
+         24,
+         screenSize,
+         {-40, 300},
+         {-40, 300}},
+        {"another setting changed",
+         WM_SETTINGCHANGE,
+         SPI_SETDESKWALLPAPER,
+         0,
+         {-500, 300},
+         {-500, 300}},
+        {"the display changed, the bar above the screen",
+         WM_DISPLAYCHANGE,
+         24,
+         screenSize,
+         {150, -300},
+         {150, work.top}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MoveBar(bar, c.from.x, c.from.y);
+        DWORD_PTR result = 0;
+        EXPECT_TRUE(
+            SendMessageTimeoutW(bar, c.message, c.wParam, c.lParam, SMTO_NORMAL, 5000, &result))
+            << "the bar did not answer";
+        EXPECT_TRUE(WaitFor([&] {
+            const RECT r = WindowRect(bar);
+            return r.left == c.to.x && r.top == c.to.y;
+        })) << "the bar is at "
+            << WindowRect(bar).left << "," << WindowRect(bar).top << ", not " << c.to.x << ","
+            << c.to.y;
+    }
+    CloseAndWaitForExit(bar);
+    EXPECT_TRUE(SameBytes(Config(), Section(true, 65280, 150, work.top)));
 }

@@ -233,10 +233,14 @@ TEST_F(SettingsWindowTest, EveryOtherWayOutChangesNothing) {
          }},
         {"Esc", [](HWND) { TapKey(VK_ESCAPE); }},
     };
+    SetLock(VK_CAPITAL, true);
+    ASSERT_TRUE(
+        WaitFor([&] { return LampPixelsNear(bar_, LampColumns::Caps, kGreen) >= kTextPixels; }));
     for (const auto& way : ways) {
         SCOPED_TRACE(way.name);
         HWND window = OpenFromBar();
         ASSERT_NE(window, nullptr);
+        PickColour(window, 0, 0, 255);
         ClickControl(Control(window, L"\u524D\u7AEF\u663E\u793A"));  // unchecks 前端显示
         ASSERT_TRUE(WaitFor([&] { return !BoxChecked(window); }));
         TapKey(VK_RETURN);  // does nothing: no default button
@@ -244,7 +248,16 @@ TEST_F(SettingsWindowTest, EveryOtherWayOutChangesNothing) {
         ASSERT_TRUE(WaitFor([&] { return !IsWindow(window); })) << "the window stayed open";
         EXPECT_TRUE(IsTopmost(bar_)) << "the unchecked box was applied";
         EXPECT_TRUE(IsWindowEnabled(bar_));
+        EXPECT_FALSE(WaitFor(
+            [&] { return LampPixelsNear(bar_, LampColumns::Caps, kBlue) > 0; }, 300ms))
+            << "the picked colour was applied";
+        EXPECT_GE(LampPixelsNear(bar_, LampColumns::Caps, kGreen), kTextPixels);
     }
+    PostMessageW(bar_, WM_CLOSE, 0, 0);
+    ASSERT_EQ(program_->ExitCode(), 0);
+    EXPECT_NE(Config().find(Line(L"\u6307\u793A\u706F\u989C\u8272", "65280")),
+              std::string::npos)
+        << Config();  // 指示灯颜色 unchanged
 }
 
 TEST_F(SettingsWindowTest, EnterNeitherAppliesNorCloses) {

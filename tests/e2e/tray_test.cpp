@@ -13,55 +13,23 @@
 #include <vector>
 
 #include "tests/e2e/harness.h"
+#include "ui/handles_win.h"
 
 using namespace e2e;
+using oruvel::ScopedSelect, oruvel::UniqueBitmap, oruvel::UniqueBrush, oruvel::UniqueFont,
+    oruvel::UniqueMemoryDc;
 
 namespace {
 
 // ---- Linux commands and X-level input ----
 
-std::wstring Widen(const std::string& text) {
-    return std::wstring(text.begin(), text.end());
-}
-
-// Runs a Linux command line through /bin/sh, waits for it to finish and expects exit status 0.
-// Wine starts a Unix executable handed to CreateProcess but gives back no process
-// handle, so the shell writes its status into a marker file that the driver polls for (Z: is
-// Wine's drive for the Unix root).
-void RunUnix(const std::string& command) {
-    static int counter = 0;
-    const std::string marker = "/tmp/oruvel-e2e-tray-" + std::to_string(GetCurrentProcessId()) +
-                               "-" + std::to_string(++counter);
-    std::wstring markerPath = L"Z:" + Widen(marker);
-    std::replace(markerPath.begin(), markerPath.end(), L'/', L'\\');
-    DeleteFileW(markerPath.c_str());
-    std::wstring commandLine = L"sh -c \"" + Widen(command) + L"; echo $? >" + Widen(marker) +
-                               L".tmp; mv " + Widen(marker) + L".tmp " + Widen(marker) + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessW(L"Z:\\bin\\sh", commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &info)) {
-        ADD_FAILURE() << "cannot start /bin/sh through Wine (error " << GetLastError() << ")";
-        return;
-    }
-    if (info.hProcess) {
-        CloseHandle(info.hProcess);
-        CloseHandle(info.hThread);
-    }
-    if (!WaitFor([&] { return FileExists(markerPath); }, 10000ms)) {
-        ADD_FAILURE() << "the command did not finish: " << command;
-        return;
-    }
-    EXPECT_EQ(ReadFileBytes(markerPath), "0\n") << "exit status of: " << command;
-    DeleteFileW(markerPath.c_str());
-}
-
 // Clicks with the X server's own pointer (button 1 left, 3 right), `count` times in a row, as a
 // user's hand does: Wine's tray window belongs to another process and reads X events itself.
 void XClick(POINT at, int button, int count = 1) {
-    RunUnix("/usr/bin/xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) +
-            " click --repeat " + std::to_string(count) + " --delay 100 " + std::to_string(button));
+    const std::string command = "/usr/bin/xdotool mousemove " + std::to_string(at.x) + " " +
+                                std::to_string(at.y) + " click --repeat " + std::to_string(count) +
+                                " --delay 100 " + std::to_string(button);
+    EXPECT_EQ(RunUnix(command), 0) << command;
 }
 
 // ---- Wine's stand-alone tray ----
@@ -118,11 +86,11 @@ Ink MenuTextInk(const std::wstring& text) {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-    HFONT font = CreateFontIndirectW(&metrics.lfMenuFont);
-    HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ previousFont = SelectObject(dc, font);
+    UniqueFont font(CreateFontIndirectW(&metrics.lfMenuFont));
+    UniqueMemoryDc dc(nullptr);
+    ScopedSelect selectedFont(dc.get(), font.get());
     SIZE extent{};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent);
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = extent.cx;
@@ -130,15 +98,13 @@ Ink MenuTextInk(const std::wstring& text) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ previousBitmap = SelectObject(dc, bitmap);
+    UniqueBitmap bitmap(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    ScopedSelect selectedBitmap(dc.get(), bitmap.get());
     const RECT all{0, 0, extent.cx, extent.cy};
-    HBRUSH background = CreateSolidBrush(GetSysColor(COLOR_MENU));
-    FillRect(dc, &all, background);
-    DeleteObject(background);
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, GetSysColor(COLOR_MENUTEXT));
-    TextOutW(dc, 0, 0, text.c_str(), static_cast<int>(text.size()));
+    FillRect(dc.get(), &all, UniqueBrush(CreateSolidBrush(GetSysColor(COLOR_MENU))).get());
+    SetBkMode(dc.get(), TRANSPARENT);
+    SetTextColor(dc.get(), GetSysColor(COLOR_MENUTEXT));
+    TextOutW(dc.get(), 0, 0, text.c_str(), static_cast<int>(text.size()));
     GdiFlush();
 
     const uint32_t paper = Rgb(GetSysColor(COLOR_MENU));
@@ -162,11 +128,6 @@ Ink MenuTextInk(const std::wstring& text) {
             }
         }
     }
-    SelectObject(dc, previousBitmap);
-    SelectObject(dc, previousFont);
-    DeleteObject(bitmap);
-    DeleteObject(font);
-    DeleteDC(dc);
     return ink;
 }
 

@@ -338,6 +338,54 @@ TEST(Settings, GarbageAroundTheSectionIsReadPastAndKept) {
     EXPECT_EQ(Show(Load(store, 800, false)), Show({true, 65280, 7, 8}));
 }
 
+// A file that a user saved as UTF-8 (the source of this test is UTF-8): its values apply, and a
+// save writes the four keys back in UTF-8 into its one section, keeping a byte-order mark.
+TEST(Settings, AUtf8FileIsReadAndWrittenBackAsUtf8) {
+    const std::string mark = "\xEF\xBB\xBF";
+    const struct {
+        const char* name;
+        std::string file;
+        Settings loaded;
+        Settings saved;  // the bar's and the colour's values at the end
+        std::string expected;
+    } cases[] = {
+        {"no mark, 否 and full-width digits",
+         "[程序配置]\r\n前端显示=否\r\n左边=\u3000１２\r\n",
+         {false, 65280, 12, 0},
+         {true, 255, 12, 7},
+         "[程序配置]\r\n前端显示=是\r\n左边=12\r\n指示灯颜色=255\r\n顶边=7\r\n"},
+        {"the mark, 是 in quotes, lf",
+         mark + "; 注释\n[程序配置]\n前端显示=\"是\"\n指示灯颜色=255\n",
+         {true, 255, 350, 0},
+         {false, 255, 350, 0},
+         mark + "; 注释\n[程序配置]\n前端显示=否\n指示灯颜色=255\n左边=350\n顶边=0\n"},
+        // 设 is three bytes: read as GBK, its last byte would take the ']' into a character, the
+        // section line would be none, and its 顶边 would count as the program's.
+        {"a section named with an odd number of bytes after the program's",
+         "[程序配置]\n左边=5\n[设]\n顶边=9\n",
+         {true, 65280, 5, 0},
+         {true, 65280, 5, 0},
+         "[程序配置]\n左边=5\n前端显示=是\n指示灯颜色=65280\n顶边=0\n[设]\n顶边=9\n"},
+        {"the mark and no section: the section is added in UTF-8",
+         mark + "[其他]\r\n键=值\r\n",
+         {true, 65280, 350, 0},
+         {true, 65280, 350, 0},
+         mark + "[其他]\r\n键=值\r\n[程序配置]\r\n前端显示=是\r\n指示灯颜色=65280\r\n左边=350\r\n"
+                "顶边=0\r\n"},
+    };
+    for (const auto& c : cases) {
+        FakeStore store(SettingsFileState::kRead, c.file);
+        EXPECT_EQ(Show(Load(store, 800, !c.loaded.onTop)), Show(c.loaded)) << c.name;
+        FakeBar bar;
+        bar.onTop = c.saved.onTop;
+        bar.left = c.saved.left;
+        bar.top = c.saved.top;
+        const std::atomic<int32_t> litColour{c.saved.colour};
+        SaveSettings(store, bar, litColour);
+        EXPECT_EQ(store.bytes, c.expected) << c.name;
+    }
+}
+
 TEST(ReadSetting, GivesTheValueOrTheDefault) {
     using enum SettingsFileState;
     const struct {
@@ -353,7 +401,8 @@ TEST(ReadSetting, GivesTheValueOrTheDefault) {
         {"key present and empty", kRead, SettingsFile({kLeftKey + "="}), ""},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(ReadSetting({c.state, c.file}, kLeftKey, "default"), c.expected) << c.name;
+        EXPECT_EQ(ReadSetting(SettingsText({c.state, c.file}), kLeftKey, "default"), c.expected)
+            << c.name;
     }
 }
 
@@ -368,9 +417,9 @@ TEST(WriteSetting, SetsOneKeyInTheFilesBytes) {
          SettingsFile({kLeftKey + "=5", kTopKey + "=2"})},
     };
     for (const auto& c : cases) {
-        std::string bytes = c.file;
-        WriteSetting(bytes, kLeftKey, "5");
-        EXPECT_EQ(bytes, c.expected) << c.name;
+        SettingsText file({SettingsFileState::kRead, c.file});
+        WriteSetting(file, kLeftKey, "5");
+        EXPECT_EQ(file.Bytes(), c.expected) << c.name;
     }
 }
 

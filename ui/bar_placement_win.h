@@ -1,0 +1,10 @@
+// The bar's place against the monitors there are now.
+#pragma once
+
+namespace oruvel {
+
+// Moves the bar into the nearest monitor's work area when no monitor shows a grabbable piece of
+// it (PlaceBar); leaves it where it is otherwise.
+void KeepBarOnScreen();
+
+}  // namespace oruvel
