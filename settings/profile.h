@@ -44,8 +44,8 @@ std::optional<std::string> ReadProfileValue(std::string_view fileBytes, std::str
 // Whether WriteProfileValue can write `value` for `key` in `section` so that ReadProfileValue
 // finds it again. A valid section name has no line end ('\r', '\n'), no blank as its first or
 // last byte, and no ']' outside a GBK double-byte character; in a GBK file its last byte is no
-// lead byte without a trail byte (the ']' after it would be taken for one). A valid key has no line end,
-// no blank as its first or last byte, no '=', and does not start with ';' (a comment) or '['
+// lead byte without a trail byte (the ']' after it would be taken for one). A valid key has no line
+// end, no blank as its first or last byte, no '=', and does not start with ';' (a comment) or '['
 // (a section line). A valid value has no line end. The empty name is valid. The settings' own
 // names and values always are.
 bool CanWriteProfileValue(std::string_view section, std::string_view key, std::string_view value,

@@ -205,7 +205,7 @@ TEST_F(KillDuringSave, TheFileIsAlwaysExactlyItsOldBytesOrItsNewOnes) {
     for (int kill = 0; kill < kKills; ++kill) {
         const std::string next = StartWithAChange();
         const double step = (kill / 2) / (kKills / 2 - 1.0);  // 0 .. 1
-        const size_t temporaryBefore = TemporaryFiles().size();
+        const std::vector<std::wstring> temporaryBefore = TemporaryFiles();
         if (kill % 2 == 0) {
             const double start = Now();
             PostMessageW(bar_, WM_CLOSE, 0, 0);
@@ -226,7 +226,10 @@ TEST_F(KillDuringSave, TheFileIsAlwaysExactlyItsOldBytesOrItsNewOnes) {
                              std::to_string(bytes.size()) + " bytes");
             current = bytes;
         }
-        temporaryLeft += TemporaryFiles().size() > temporaryBefore;
+        for (const std::wstring& name : TemporaryFiles()) {
+            temporaryLeft += std::find(temporaryBefore.begin(), temporaryBefore.end(), name) ==
+                             temporaryBefore.end();
+        }
     }
     std::printf(
         "%d kills: %d left the old bytes, %d the new ones, none anything else: %zu; %d "

@@ -2,8 +2,9 @@
 // back after a write, every other line kept with its own end, a second write of the same value
 // changing nothing, and a refused write changing no byte.
 //
-// Input: section, key and value (each a length byte and its bytes), a second section and key
-// whose read must not change unless they name the written key, then the file.
+// Input: the file's encoding (GBK or UTF-8, by the low bit of a byte), section, key and value
+// (each a length byte and its bytes), a second section and key whose read must not change unless
+// they name the written key, then the file.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -51,6 +52,8 @@ std::string ShownRead(const std::optional<std::string>& value) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Input input(data, size);
+    const auto encoding =
+        input.Byte() % 2 == 0 ? oruvel::ProfileEncoding::kGbk : oruvel::ProfileEncoding::kUtf8;
     const std::string_view section = input.Short(24);
     const std::string_view key = input.Short(24);
     const std::string_view value = input.Short(48);
@@ -58,11 +61,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view otherKey = input.Short(24);
     const std::string_view file = input.Rest();
     const auto names = [&] {
-        return "section " + Shown(section) + ", key " + Shown(key) + ", value " + Shown(value) +
+        return std::string(encoding == oruvel::ProfileEncoding::kGbk ? "GBK" : "UTF-8") +
+               ", section " + Shown(section) + ", key " + Shown(key) + ", value " + Shown(value) +
                "\nfile " + Shown(file);
     };
 
-    const std::optional<std::string> before = oruvel::ReadProfileValue(file, section, key);
+    const std::optional<std::string> before =
+        oruvel::ReadProfileValue(file, section, key, encoding);
     if (before) {
         Require(before->size() <= oruvel::kMaxProfileValueBytes &&
                     before->find_first_of(std::string_view("\0\r\n", 3)) == std::string::npos,
@@ -70,18 +75,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 [&] { return names() + "\nread " + ShownRead(before); });
     }
 
-    const std::string written = oruvel::WriteProfileValue(file, section, key, value);
-    if (!oruvel::CanWriteProfileValue(section, key, value)) {
+    const std::string written = oruvel::WriteProfileValue(file, section, key, value, encoding);
+    if (!oruvel::CanWriteProfileValue(section, key, value, encoding)) {
         Require(written == file, "a refused write leaves every byte", names);
         return 0;
     }
     const auto detail = [&] { return names() + "\nwritten " + Shown(written); };
 
-    const std::optional<std::string> after = oruvel::ReadProfileValue(written, section, key);
+    const std::optional<std::string> after =
+        oruvel::ReadProfileValue(written, section, key, encoding);
     Require(after == AsRead(value), "a read after a write gives the value written",
             [&] { return detail() + "\nread " + ShownRead(after); });
 
-    Require(oruvel::WriteProfileValue(written, section, key, value) == written,
+    Require(oruvel::HasProfileSection(written, section, encoding),
+            "after a write the file has the section", detail);
+    Require(oruvel::WriteProfileValue(written, section, key, value, encoding) == written,
             "a second write of the same value changes nothing", detail);
 
     // The key's line is replaced ("key=value", with the key as the file spells it), or the key's
@@ -118,8 +126,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // Another key reads as before, unless it names the written one (names of the same length
     // that match as the rules compare them).
-    const auto otherBefore = oruvel::ReadProfileValue(file, otherSection, otherKey);
-    const auto otherAfter = oruvel::ReadProfileValue(written, otherSection, otherKey);
+    const auto otherBefore = oruvel::ReadProfileValue(file, otherSection, otherKey, encoding);
+    const auto otherAfter = oruvel::ReadProfileValue(written, otherSection, otherKey, encoding);
     if (otherBefore != otherAfter) {
         Require(otherAfter == after && otherSection.size() == section.size() &&
                     otherKey.size() == key.size(),
