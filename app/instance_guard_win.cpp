@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "ui/handles_win.h"
+#include "base/handles_win.h"
 #include "ui/indicator_bar_win.h"
 
 namespace oruvel {

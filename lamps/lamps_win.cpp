@@ -2,10 +2,8 @@
 
 #include <windows.h>
 
+#include "base/handles_win.h"
 #include "lamps/watchdog.h"
-#include "ui/bar_events_win.h"
-#include "ui/handles_win.h"
-#include "ui/indicator_bar_win.h"
 
 namespace oruvel {
 
@@ -23,6 +21,7 @@ int32_t restartFailures = 0;
 // has returned from its entry point.
 struct PollShared {
     std::atomic<HWND> bar{nullptr};  // the bar to ask for samples; null once it has gone
+    std::atomic<UINT> request{0};    // the message that asks
     std::atomic<bool> stop{false};   // set as the program ends
     // A sample asked of the bar's thread and not yet taken: the worker asks for no second one,
     // so a bar thread that was busy for a while finds one request waiting, not a pile.
@@ -42,7 +41,7 @@ DWORD WINAPI PollWorker(void*) {
         HWND bar = pollShared.bar;
         // A bar that is hidden, or already destroyed, is not asked.
         if (bar && IsWindowVisible(bar) && !pollShared.sampleRequested.exchange(true) &&
-            !PostMessageW(bar, kLampSampleRequest, 0, 0)) {
+            !PostMessageW(bar, pollShared.request, 0, 0)) {
             pollShared.sampleRequested = false;
         }
         Sleep(kPollPeriodMs);
@@ -65,6 +64,7 @@ HANDLE StartWorkerThread() {
 }
 
 struct BarWatchdog final : WatchdogIo {
+    explicit BarWatchdog(WatchdogTimers& timers) : timers(timers) {}
     bool WorkerRunning() override {
         return WaitForSingleObject(workerThread.get(), 0) == WAIT_TIMEOUT;
     }
@@ -75,29 +75,27 @@ struct BarWatchdog final : WatchdogIo {
         workerThread.reset(StartWorkerThread());
         return static_cast<bool>(workerThread);
     }
-    void SetWatchdogPeriod(int ms) override { indicatorBar.watchdogTimer().SetPeriod(ms); }
-    void SetFallbackPeriod(int ms) override { indicatorBar.fallbackTimer().SetPeriod(ms); }
+    void SetWatchdogPeriod(int ms) override { timers.SetWatchdogPeriod(ms); }
+    void SetFallbackPeriod(int ms) override { timers.SetFallbackPeriod(ms); }
+
+    WatchdogTimers& timers;
 };
 
 }  // namespace
 
-void RefreshBarLamps() {
-    RefreshLamps(lockWords, indicatorBar);
-}
-
-void RefreshShownBar() {
-    if (indicatorBar.IsShown()) {
-        RefreshBarLamps();
-    }
-}
-
-void StartPollWorker() {
-    pollShared.bar = indicatorBar.window();
+void StartPollWorker(HWND bar, UINT request) {
+    pollShared.bar = bar;
+    pollShared.request = request;
     workerThread.reset(StartWorkerThread());
 }
 
-void ArmWatchdog() {
-    indicatorBar.watchdogTimer().SetPeriod(kWatchdogPeriodMs);
+void SampleRequestTaken() {
+    // Cleared first: a request the worker makes during this refresh is another sample.
+    pollShared.sampleRequested = false;
+}
+
+void ArmWatchdog(WatchdogTimers& timers) {
+    timers.SetWatchdogPeriod(kWatchdogPeriodMs);
 }
 
 void StopPollWorker() {
@@ -108,19 +106,9 @@ void StopPollWorker() {
     WaitForSingleObject(workerThread.get(), kPollPeriodMs);
 }
 
-void WatchdogEvent() {
-    BarWatchdog io;
+void WatchdogEvent(WatchdogTimers& timers) {
+    BarWatchdog io(timers);
     WatchdogTick(restartFailures, io);
-}
-
-void FallbackPollEvent() {
-    RefreshShownBar();
-}
-
-void LampSampleRequested() {
-    // Cleared first: a request the worker makes during this refresh is another sample.
-    pollShared.sampleRequested = false;
-    RefreshShownBar();
 }
 
 }  // namespace oruvel

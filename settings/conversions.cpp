@@ -3,12 +3,10 @@
 #include <array>
 #include <bit>
 
+#include "base/gbk.h"
+
 namespace oruvel {
 namespace {
-
-bool IsGbkLeadByte(unsigned char byte) {
-    return byte >= 0x81 && byte <= 0xFE;
-}
 
 // The text with each GBK full-width form replaced by its ASCII character.
 std::string FoldFullWidth(std::string_view gbk) {

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "base/gbk.h"
+
 namespace oruvel {
 namespace {
 
@@ -27,8 +29,7 @@ char AsciiLower(char c) {
 
 // A GBK lead byte takes the byte after it into one character.
 bool StartsDoubleByte(char c, ProfileEncoding encoding) {
-    const auto byte = static_cast<unsigned char>(c);
-    return encoding == ProfileEncoding::kGbk && byte >= 0x81 && byte <= 0xFE;
+    return encoding == ProfileEncoding::kGbk && IsGbkLeadByte(static_cast<unsigned char>(c));
 }
 
 // ASCII letters match without regard to case. A GBK double-byte character matches only itself,

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "base/gbk.h"
 #include "settings/profile.h"
 #include "settings/settings.h"
 
@@ -142,7 +143,7 @@ std::string SettingsTextToUtf8(std::string_view gbk) {
     out.reserve(gbk.size() * 3 / 2);
     for (std::size_t i = 0; i < gbk.size();) {
         const auto lead = static_cast<unsigned char>(gbk[i]);
-        const std::size_t length = lead >= 0x81 && lead <= 0xFE && i + 1 < gbk.size() ? 2 : 1;
+        const std::size_t length = IsGbkLeadByte(lead) && i + 1 < gbk.size() ? 2 : 1;
         const auto codePoint = length == 2
                                    ? CodePointOf(static_cast<uint16_t>(
                                          lead << 8 | static_cast<unsigned char>(gbk[i + 1])))

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "settings/settings_file.h"
-#include "ui/handles_win.h"
+#include "base/handles_win.h"
 
 namespace oruvel {
 

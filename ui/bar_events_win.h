@@ -1,35 +1,39 @@
-// The handlers that the bar's events run, each defined with the concern it belongs to.
+// What the bar's events run beyond the bar itself: the program's start-up and end, the lamps'
+// drivers, and the settings. The program that creates the bar handles them.
 #pragma once
 
 #include <windows.h>
 
-#include "ui/tray_event.h"
+#include <cstdint>
 
 namespace oruvel {
 
-void BarCreated();     // the start-up sequence (app)
-void BarDestroying();  // saves the settings (app)
-void SessionEnding();  // Windows ends the logon: saves the settings (app)
+struct BarEvents {
+    // The bar exists, hidden; runs the start-up sequence before it is first shown.
+    virtual void BarCreated() = 0;
+    // The bar is about to be destroyed; it and its properties still exist.
+    virtual void BarDestroying() = 0;
+    // Windows is ending the logon and will end the program without destroying the bar.
+    virtual void SessionEnding() = 0;
+    // 设置 was chosen in 右键菜单.
+    virtual void OpenSettings() = 0;
 
-void HandleTrayEvent(TrayEvent event);  // tray icon notifications (ui/tray_icon)
-void ShowBarMenu();                     // 右键菜单 at the pointer (ui/bar_menu)
-void HandleMenuCommand(int command);    // an item of 右键菜单 was chosen (ui/bar_menu)
-void DisplaysChanged();                 // monitors or work area changed (ui/bar_placement)
+    virtual void WatchdogEvent() = 0;      // 时钟1
+    virtual void FallbackPollEvent() = 0;  // 时钟2
+    // IndicatorBar::kSampleRequest: a sample of the lock keys asked of the bar's thread.
+    virtual void SampleRequested() = 0;
+    // The bar's raw keyboard input (WM_INPUT), before the system frees it.
+    virtual void RawInput(HRAWINPUT input) = 0;
+    // The bar's resample timer (resampleTimer()) fired; it is disarmed already.
+    virtual void ResampleEvent() = 0;
+    // A key went down or up while the bar had the focus.
+    virtual void KeyMessage(WPARAM virtualKey) = 0;
 
-void WatchdogEvent();      // 时钟1 (lamps/lamps)
-void FallbackPollEvent();  // 时钟2 (lamps/lamps)
+    // The colour to paint lamp `lamp` (0 Num, 1 Caps, 2 Scroll) in now, 0x00BBGGRR.
+    virtual int32_t LampColour(int lamp) const = 0;
 
-// The poll worker's request that the bar's thread sample the keys; handled by LampSampleRequested
-// (lamps/lamps).
-constexpr UINT kLampSampleRequest = WM_APP + 2;
-void LampSampleRequested();
-
-// Lock keys as triggers of the lamps (lamps/lock_key_input): WM_INPUT of the raw keyboard input,
-// the one-shot timer that samples once more after a lock key's input, the bar's own key messages
-// while it has the focus, and the end of the raw input when the bar goes.
-void LockKeyInput(HRAWINPUT input);
-void LockKeyResampleEvent();
-void LockKeyMessage(WPARAM virtualKey);
-void StopListeningForLockKeys();
+  protected:
+    ~BarEvents() = default;
+};
 
 }  // namespace oruvel

@@ -2,10 +2,8 @@
 
 #include <windows.h>
 
-#include "ui/bar_events_win.h"
-#include "ui/handles_win.h"
+#include "base/handles_win.h"
 #include "ui/indicator_bar_win.h"
-#include "ui/settings_window_win.h"
 
 namespace oruvel {
 
@@ -47,10 +45,10 @@ void ShowBarMenu() {
                    indicatorBar.window(), nullptr);
 }
 
-void HandleMenuCommand(int command) {
+void HandleMenuCommand(int command, BarEvents& events) {
     switch (command) {
         case kSettingsCommand:
-            OpenSettingsWindow();
+            events.OpenSettings();
             break;
         case kExitCommand:
             RequestExit();

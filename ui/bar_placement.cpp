@@ -3,6 +3,11 @@
 #include <algorithm>
 
 namespace oruvel {
+
+int32_t ClampBarCoordinate(int32_t coordinate) {
+    return std::clamp(coordinate, -kCoordinateLimit, kCoordinateLimit);
+}
+
 namespace {
 
 bool ShowsGrabbablePiece(const ScreenRect& monitor, const ScreenRect& bar) {

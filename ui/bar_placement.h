@@ -18,6 +18,13 @@ struct MonitorArea {
     ScreenRect workArea;  // without the taskbar and other docked bars
 };
 
+// The bar's coordinates are kept within this range; places beyond it confuse the window manager.
+inline constexpr int32_t kCoordinateLimit = 32627;
+
+// A coordinate of the bar's place as the bar takes it: clamped to -kCoordinateLimit..
+// kCoordinateLimit.
+int32_t ClampBarCoordinate(int32_t coordinate);
+
 // How much of the bar, across and down, one monitor must show for the user to grab and drag it.
 inline constexpr int32_t kGrabbablePixels = 10;
 

@@ -4,7 +4,6 @@
 
 #include <vector>
 
-#include "ui/bar_events_win.h"
 #include "ui/bar_placement.h"
 #include "ui/bar_placement_win.h"
 #include "ui/indicator_bar_win.h"

@@ -7,4 +7,7 @@ namespace oruvel {
 // it (PlaceBar); leaves it where it is otherwise.
 void KeepBarOnScreen();
 
+// The monitors or the work area changed: the bar is kept on screen.
+void DisplaysChanged();
+
 }  // namespace oruvel

@@ -2,7 +2,7 @@
 
 #include <commdlg.h>
 
-#include "ui/handles_win.h"
+#include "base/handles_win.h"
 #include "ui/system_dll_win.h"
 
 namespace oruvel {
@@ -31,8 +31,8 @@ void ColourPicker::Draw(const DRAWITEMSTRUCT& item) const {
     DrawFrameControl(item.hDC, &frame, DFC_BUTTON, DFCS_BUTTONPUSH | (pressed ? DFCS_PUSHED : 0));
     RECT swatch = frame;
     InflateRect(&swatch, -4, -4);
-    UniqueAny<HGDIOBJ, DeleteGdiObject> brush(CreateSolidBrush(static_cast<COLORREF>(colour_)));
-    FillRect(item.hDC, &swatch, static_cast<HBRUSH>(brush.get()));
+    UniqueBrush brush(CreateSolidBrush(static_cast<COLORREF>(colour_)));
+    FillRect(item.hDC, &swatch, brush.get());
     FrameRect(item.hDC, &swatch, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     if (item.itemState & ODS_FOCUS) {
         RECT focus = frame;

@@ -6,8 +6,9 @@
 #include <vector>
 
 #include "assets/resource_ids.h"
-#include "lamps/lamps_win.h"
-#include "ui/bar_events_win.h"
+#include "ui/bar_menu_win.h"
+#include "ui/bar_placement.h"
+#include "ui/bar_placement_win.h"
 #include "ui/bitmap_shape.h"
 #include "ui/resources_win.h"
 #include "ui/toolkit_win.h"
@@ -19,9 +20,6 @@ IndicatorBar indicatorBar;
 namespace {
 
 constexpr wchar_t kClassName[] = L"OruvelIndicatorBar";
-
-// Places beyond this range confuse the window manager; the bar's coordinates are kept inside.
-constexpr int32_t kCoordinateLimit = 32627;
 
 constexpr COLORREF kMagentaCutAway = 0xFF00FF;
 
@@ -56,7 +54,8 @@ HFONT CreateLampFont() {
 
 }  // namespace
 
-bool IndicatorBar::Create(HINSTANCE instance) {
+bool IndicatorBar::Create(HINSTANCE instance, BarEvents& events) {
+    events_ = &events;
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = WindowProc;
@@ -102,18 +101,12 @@ void IndicatorBar::SetLeft(int32_t left) { MoveTo(left, Top()); }
 void IndicatorBar::SetTop(int32_t top) { MoveTo(Left(), top); }
 
 void IndicatorBar::MoveTo(int32_t left, int32_t top) {
-    SetWindowPos(window(), nullptr, std::clamp(left, -kCoordinateLimit, kCoordinateLimit),
-                 std::clamp(top, -kCoordinateLimit, kCoordinateLimit), 0, 0,
+    SetWindowPos(window(), nullptr, ClampBarCoordinate(left), ClampBarCoordinate(top), 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void IndicatorBar::SetLampState(Lamp lamp, int32_t keyStateWord) {
-    lampStates_.Set(lamp, keyStateWord);
-    RedrawLamp(lamp);
-}
-
-void IndicatorBar::RedrawLamp(Lamp lamp) {
-    RECT area = kLamps[static_cast<size_t>(lamp)].place;
+void IndicatorBar::RedrawLamp(int lamp) {
+    RECT area = kLamps[lamp].place;
     area.left = std::max<LONG>(area.left, 0);
     // The whole bar is composed off screen, so the lamp's area comes back with its background
     // and every overlapping neighbour intact; no trace of the old text is left.
@@ -155,12 +148,12 @@ void IndicatorBar::Paint() {
     PaintScope paint(window());
     RECT client;
     GetClientRect(window(), &client);
-    UniqueMemoryDc canvas(paint.dc());
+    UniqueMemoryDc canvas(CreateCompatibleDC(paint.dc()));
     UniqueBitmap canvasBitmap(CreateCompatibleBitmap(paint.dc(), client.right, client.bottom));
     ScopedSelect canvasTarget(canvas.get(), canvasBitmap.get());
 
     if (background_) {
-        UniqueMemoryDc source(paint.dc());
+        UniqueMemoryDc source(CreateCompatibleDC(paint.dc()));
         ScopedSelect picture(source.get(), background_.get());
         for (int y = 0; y < client.bottom; y += backgroundSize_.cy) {
             for (int x = 0; x < client.right; x += backgroundSize_.cx) {
@@ -174,12 +167,10 @@ void IndicatorBar::Paint() {
 
     ScopedSelect font(canvas.get(), lampFont_.get());
     SetBkMode(canvas.get(), TRANSPARENT);
-    // The lit colour is taken now, so every paint shows the one in effect.
-    const int32_t lit = litColour.load(std::memory_order_relaxed);
-    for (size_t i = 0; i < std::size(kLamps); ++i) {
+    for (int i = 0; i < kLampCount; ++i) {
         RECT place = kLamps[i].place;
-        const auto colour = lampStates_.PaintColour(static_cast<Lamp>(i), lit);
-        SetTextColor(canvas.get(), static_cast<COLORREF>(colour));
+        // Asked now, so every paint shows the lit colour in effect.
+        SetTextColor(canvas.get(), static_cast<COLORREF>(events_->LampColour(i)));
         DrawTextW(canvas.get(), kLamps[i].text, -1, &place,
                   DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOCLIP);
     }
@@ -237,11 +228,10 @@ LRESULT IndicatorBar::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     HWND bar = window();
     switch (message) {
         case WM_CREATE:
-            BarCreated();
+            events_->BarCreated();
             return 0;
         case WM_DESTROY:
-            BarDestroying();
-            StopListeningForLockKeys();
+            events_->BarDestroying();
             trayIcon_.Remove();
             return 0;
         case WM_NCDESTROY:
@@ -254,11 +244,11 @@ LRESULT IndicatorBar::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         case WM_PAINT:
             Paint();
             return 0;
-        case kLampSampleRequest:
-            LampSampleRequested();
+        case kSampleRequest:
+            events_->SampleRequested();
             return 0;
         case WM_INPUT:
-            LockKeyInput(reinterpret_cast<HRAWINPUT>(lParam));
+            events_->RawInput(reinterpret_cast<HRAWINPUT>(lParam));
             // The system frees the input's data in DefWindowProc.
             return DefWindowProcW(bar, message, wParam, lParam);
         case WM_LBUTTONDOWN:
@@ -269,23 +259,24 @@ LRESULT IndicatorBar::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             return 0;
         case WM_KEYDOWN:
             OnKeyDown(wParam);
-            LockKeyMessage(wParam);
+            events_->KeyMessage(wParam);
             return 0;
         case WM_KEYUP:
-            LockKeyMessage(wParam);
+            events_->KeyMessage(wParam);
             return 0;
         case WM_COMMAND:
-            HandleMenuCommand(LOWORD(wParam));
+            HandleMenuCommand(LOWORD(wParam), *events_);
             return 0;
         case WM_TIMER:
             if (wParam == watchdogTimer_.id()) {
-                WatchdogEvent();
+                events_->WatchdogEvent();
             } else if (wParam == fallbackTimer_.id()) {
-                FallbackPollEvent();
+                events_->FallbackPollEvent();
             } else if (wParam == trayIcon_.retryTimer().id()) {
                 trayIcon_.Retry();
             } else if (wParam == resampleTimer_.id()) {
-                LockKeyResampleEvent();
+                resampleTimer_.Disarm();
+                events_->ResampleEvent();
             }
             return 0;
         case kTrayCallback:
@@ -306,7 +297,7 @@ LRESULT IndicatorBar::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             return TRUE;
         case WM_ENDSESSION:
             if (wParam) {
-                SessionEnding();
+                events_->SessionEnding();
             }
             return 0;
         default:

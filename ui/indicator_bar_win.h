@@ -6,39 +6,44 @@
 #include <atomic>
 #include <cstdint>
 
-#include "lamps/lamp_refresh.h"
-#include "settings/settings.h"
-#include "ui/handles_win.h"
+#include "base/handles_win.h"
+#include "ui/bar_events_win.h"
 #include "ui/tray_icon_win.h"
 #include "ui/window_timer_win.h"
 
 namespace oruvel {
 
-class IndicatorBar final : public BarProperties, public LampIo {
+class IndicatorBar {
 public:
     static constexpr int kWidth = 100;
     static constexpr int kHeight = 22;
+    static constexpr int kLampCount = 3;  // Num, Caps, Scroll, from left to right
+    // Posted to the bar from any thread, it asks the bar's thread to sample the lock keys.
+    static constexpr UINT kSampleRequest = WM_APP + 2;
 
-    // Creates the bar hidden, centred on the primary screen; its creation handler runs inside.
-    bool Create(HINSTANCE instance);
+    // Creates the bar hidden, centred on the primary screen; `events` handles what happens to it
+    // from then on, its creation first, inside this call.
+    bool Create(HINSTANCE instance, BarEvents& events);
 
     // The bar's window, or null once it has been destroyed. Any thread.
     HWND window() const { return window_.load(std::memory_order_relaxed); }
     // Whether the system shows the bar now; false once it is gone. Any thread.
     bool IsShown() const;
 
-    // BarProperties
-    bool AlwaysOnTop() const override { return alwaysOnTop_; }
-    void SetAlwaysOnTop(bool on) override;
-    int32_t Left() const override;
-    void SetLeft(int32_t left) override;
-    int32_t Top() const override;
-    void SetTop(int32_t top) override;
-    int32_t Width() const override { return kWidth; }
+    // The always-on-top flag: set, the bar is in the topmost band at once, without being moved
+    // or activated; read, the value last set.
+    bool AlwaysOnTop() const { return alwaysOnTop_; }
+    void SetAlwaysOnTop(bool on);
+    // The place of the bar's top-left corner on the screen; a new coordinate is first clamped
+    // (ClampBarCoordinate).
+    int32_t Left() const;
+    void SetLeft(int32_t left);
+    int32_t Top() const;
+    void SetTop(int32_t top);
 
-    // LampIo, on the bar's thread: its key state is the one that input to the bar updates.
-    int32_t KeyState(int virtualKey) override { return GetKeyState(virtualKey); }
-    void SetLampState(Lamp lamp, int32_t keyStateWord) override;
+    // Redraws lamp `lamp` (0..kLampCount - 1) at once, on the bar's thread, in the colour that
+    // BarEvents::LampColour gives it now.
+    void RedrawLamp(int lamp);
 
     // The background picture and the outline cut from it.
     void ApplyBarPicture();
@@ -52,15 +57,14 @@ private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Paint();
-    void RedrawLamp(Lamp lamp);
     void MoveTo(int32_t left, int32_t top);
     void OnLeftButtonDown(POINT at);
     void OnKeyDown(WPARAM key);
     void BeginBarDrag();
 
     std::atomic<HWND> window_{nullptr};
+    BarEvents* events_ = nullptr;
     bool alwaysOnTop_ = false;
-    LampStates lampStates_;
     UniqueFont lampFont_;
     UniqueBitmap background_;  // barPicture as a 32-bit top-down DIB section
     SIZE backgroundSize_{};

@@ -7,9 +7,6 @@
 #include <vector>
 
 #include "assets/resource_ids.h"
-#include "lamps/lamps_win.h"
-#include "ui/colour_picker_win.h"
-#include "ui/indicator_bar_win.h"
 #include "ui/system_dll_win.h"
 #include "ui/toolkit_win.h"
 
@@ -60,113 +57,7 @@ constexpr ControlDesign kControls[] = {
      {110, 101, 60, 24}},
 };
 
-HWND settingsWindow = nullptr;
-ColourPicker colourPicker;
-// The windows that opening disabled, enabled again as the settings window goes.
-std::vector<HWND> disabledWindows;
-
-void EnableDisabledWindows() {
-    for (HWND window : disabledWindows) {
-        if (IsWindow(window)) {
-            EnableWindow(window, TRUE);
-        }
-    }
-    disabledWindows.clear();
-}
-
-// Before the window goes, so that activation can pass back to the bar.
-void DestroySettingsWindow() {
-    EnableDisabledWindows();
-    DestroyWindow(settingsWindow);
-}
-
-void CloseSettingsWindow() { PostMessageW(settingsWindow, kCloseNow, 0, 0); }
-
-void CreateControls(HWND window) {
-    const auto font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
-    for (const ControlDesign& c : kControls) {
-        const RECT place{c.place.left, c.place.top, c.place.left + c.place.right,
-                         c.place.top + c.place.bottom};
-        HWND control =
-            c.id == kColourPicker
-                ? colourPicker.Create(window, c.id, place)
-                : CreateWindowExW(0, c.className, c.text, WS_CHILD | WS_VISIBLE | c.style,
-                                  place.left, place.top, c.place.right, c.place.bottom, window,
-                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), nullptr,
-                                  nullptr);
-        SendMessageW(control, WM_SETFONT, font, FALSE);
-    }
-}
-
-// Shows the values in effect now, including changes not yet saved.
-void SettingsCreated() {
-    colourPicker.SetColour(litColour.load());
-    CheckDlgButton(settingsWindow, kAlwaysOnTopBox,
-                   indicatorBar.AlwaysOnTop() ? BST_CHECKED : BST_UNCHECKED);
-}
-
-void SettingsOk() {
-    // A bar destroyed meanwhile (退出 from the tray) has nothing left to apply the values to.
-    if (indicatorBar.window()) {
-        litColour = colourPicker.colour();
-        indicatorBar.SetAlwaysOnTop(IsDlgButtonChecked(settingsWindow, kAlwaysOnTopBox) ==
-                                    BST_CHECKED);
-        RecolourAllLamps(indicatorBar);
-    }
-    CloseSettingsWindow();
-}
-
-void SettingsCancel() { CloseSettingsWindow(); }
-
-LRESULT CALLBACK SettingsWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_NCCREATE:
-            settingsWindow = window;
-            TopLevelWindowCreated();
-            break;
-        case WM_CREATE:
-            CreateControls(window);
-            SettingsCreated();
-            return 0;
-        case WM_COMMAND:
-            switch (LOWORD(wParam)) {
-                case kOkButton:
-                    SettingsOk();
-                    break;
-                case kCancelButton:
-                    SettingsCancel();
-                    break;
-                case kColourPicker:
-                    colourPicker.Choose();
-                    break;
-                case IDCANCEL:  // Esc, through the dialog keys of the modal loop
-                    PostMessageW(window, WM_CLOSE, 0, 0);
-                    break;
-            }
-            return 0;
-        case WM_DRAWITEM:
-            colourPicker.Draw(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-            return TRUE;
-        case WM_CTLCOLORSTATIC:
-            // The label and the check box sit on the window's button-face background.
-            SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
-            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-        case kCloseNow:  // no close query: the click has decided
-        case WM_CLOSE:   // the close box, Alt+F4 and Esc, always granted
-            DestroySettingsWindow();
-            return 0;
-        case WM_DESTROY:
-            EnableDisabledWindows();
-            return 0;
-        case WM_NCDESTROY:
-            settingsWindow = nullptr;
-            TopLevelWindowDestroyed();
-            break;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-void RegisterClasses() {
+void RegisterClasses(WNDPROC windowProc) {
     static bool registered = false;
     if (registered) {
         return;
@@ -181,7 +72,7 @@ void RegisterClasses() {
     }
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = SettingsWindowProc;
+    windowClass.lpfnWndProc = windowProc;
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.hIcon = LoadIconW(windowClass.hInstance, MAKEINTRESOURCEW(IDI_ORUVEL));
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
@@ -220,36 +111,153 @@ std::vector<HWND> DisableOtherWindows(HWND keep, HWND owner) {
 
 }  // namespace
 
-void OpenSettingsWindow() {
-    if (settingsWindow) {
-        if (IsIconic(settingsWindow)) {
-            ShowWindow(settingsWindow, SW_RESTORE);
+SettingsWindow::SettingsWindow(SettingsTarget& target) : target_(target) {}
+
+void SettingsWindow::Open() {
+    if (window_) {
+        if (IsIconic(window_)) {
+            ShowWindow(window_, SW_RESTORE);
         } else {
-            SetActiveWindow(settingsWindow);
+            SetActiveWindow(window_);
         }
         return;
     }
-    RegisterClasses();
+    RegisterClasses(WindowProc);
     // A hidden owner of its own keeps the window off the taskbar without tying it to the bar:
     // it is not hidden, minimised or destroyed with the bar, nor kept above it.
     HWND owner = CreateWindowExW(0, kOwnerClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                  GetModuleHandleW(nullptr), nullptr);
     const int x = (GetSystemMetrics(SM_CXSCREEN) - kWidth) / 2;
     const int y = (GetSystemMetrics(SM_CYSCREEN) - kHeight) / 2;
-    HWND window = CreateWindowExW(WS_EX_CONTROLPARENT, kClassName,
-                                  L"Oruvel", WS_POPUP | WS_CAPTION | WS_SYSMENU, x, y, kWidth,
-                                  kHeight, owner, nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND window = CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, L"Oruvel",
+                                  WS_POPUP | WS_CAPTION | WS_SYSMENU, x, y, kWidth, kHeight, owner,
+                                  nullptr, GetModuleHandleW(nullptr), this);
     if (!window) {
         DestroyWindow(owner);
         return;
     }
     SendMessageW(window, WM_SETICON, ICON_SMALL,
-                 reinterpret_cast<LPARAM>(LoadIconW(GetModuleHandleW(nullptr),
-                                                    MAKEINTRESOURCEW(IDI_ORUVEL))));
+                 reinterpret_cast<LPARAM>(
+                     LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_ORUVEL))));
     ShowWindow(window, SW_SHOW);
-    disabledWindows = DisableOtherWindows(window, owner);
-    RunModalLoop(window);
+    disabledWindows_ = DisableOtherWindows(window, owner);
+    RunModalLoop(window, open_);
     DestroyWindow(owner);
+}
+
+LRESULT CALLBACK SettingsWindow::WindowProc(HWND window, UINT message, WPARAM wParam,
+                                            LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* settings = static_cast<SettingsWindow*>(
+            reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(settings));
+        settings->window_ = window;
+        settings->open_ = true;
+        TopLevelWindowCreated();
+    }
+    auto* settings = reinterpret_cast<SettingsWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!settings) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    return settings->HandleMessage(message, wParam, lParam);
+}
+
+LRESULT SettingsWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE:
+            CreateControls();
+            SettingsCreated();
+            return 0;
+        case WM_COMMAND:
+            OnCommand(LOWORD(wParam));
+            return 0;
+        case WM_DRAWITEM:
+            colourPicker_.Draw(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+            return TRUE;
+        case WM_CTLCOLORSTATIC:
+            // The label and the check box sit on the window's button-face background.
+            SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+        case kCloseNow:  // no close query: the click has decided
+        case WM_CLOSE:   // the close box, Alt+F4 and Esc, always granted
+            DestroyNow();
+            return 0;
+        case WM_DESTROY:
+            EnableDisabledWindows();
+            return 0;
+        case WM_NCDESTROY:
+            SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+            window_ = nullptr;
+            open_ = false;
+            TopLevelWindowDestroyed();
+            return 0;
+    }
+    return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+void SettingsWindow::OnCommand(int control) {
+    switch (control) {
+        case kOkButton:
+            SettingsOk();
+            break;
+        case kCancelButton:
+            SettingsCancel();
+            break;
+        case kColourPicker:
+            colourPicker_.Choose();
+            break;
+        case IDCANCEL:  // Esc, through the dialog keys of the modal loop
+            PostMessageW(window_, WM_CLOSE, 0, 0);
+            break;
+    }
+}
+
+void SettingsWindow::CreateControls() {
+    const auto font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
+    for (const ControlDesign& c : kControls) {
+        const RECT place{c.place.left, c.place.top, c.place.left + c.place.right,
+                         c.place.top + c.place.bottom};
+        HWND control =
+            c.id == kColourPicker
+                ? colourPicker_.Create(window_, c.id, place)
+                : CreateWindowExW(0, c.className, c.text, WS_CHILD | WS_VISIBLE | c.style,
+                                  place.left, place.top, c.place.right, c.place.bottom, window_,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), nullptr,
+                                  nullptr);
+        SendMessageW(control, WM_SETFONT, font, FALSE);
+    }
+}
+
+// Shows the values in effect now, including changes not yet saved.
+void SettingsWindow::SettingsCreated() {
+    colourPicker_.SetColour(target_.LitColour());
+    CheckDlgButton(window_, kAlwaysOnTopBox, target_.AlwaysOnTop() ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void SettingsWindow::SettingsOk() {
+    target_.Apply(colourPicker_.colour(),
+                  IsDlgButtonChecked(window_, kAlwaysOnTopBox) == BST_CHECKED);
+    CloseAfterClick();
+}
+
+void SettingsWindow::SettingsCancel() { CloseAfterClick(); }
+
+void SettingsWindow::CloseAfterClick() { PostMessageW(window_, kCloseNow, 0, 0); }
+
+// The other windows are enabled before this one goes, so that activation can pass back to the
+// bar.
+void SettingsWindow::DestroyNow() {
+    EnableDisabledWindows();
+    DestroyWindow(window_);
+}
+
+void SettingsWindow::EnableDisabledWindows() {
+    for (HWND window : disabledWindows_) {
+        if (IsWindow(window)) {
+            EnableWindow(window, TRUE);
+        }
+    }
+    disabledWindows_.clear();
 }
 
 }  // namespace oruvel

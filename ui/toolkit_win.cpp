@@ -25,9 +25,9 @@ int RunMainLoop() {
     return static_cast<int>(message.wParam);
 }
 
-void RunModalLoop(HWND window) {
+void RunModalLoop(HWND window, const bool& open) {
     MSG message;
-    while (IsWindow(window)) {
+    while (open) {
         if (GetMessageW(&message, nullptr, 0, 0) <= 0) {
             PostQuitMessage(static_cast<int>(message.wParam));
             return;

@@ -14,8 +14,10 @@ void TopLevelWindowDestroyed();
 // Runs the main loop until the stop rule fires; returns the exit code.
 int RunMainLoop();
 
-// Dispatches every message of this thread until `window` is gone. Dialog keys (Tab, Esc) go
-// to `window` first. A quit request seen meanwhile is handed on to the main loop.
-void RunModalLoop(HWND window);
+// Dispatches every message of this thread while `open` holds: the window's own flag, cleared as
+// it is finally destroyed (a handle tested with IsWindow could meanwhile name another window).
+// Dialog keys (Tab, Esc) go to `window` first. A quit request seen meanwhile is handed on to the
+// main loop.
+void RunModalLoop(HWND window, const bool& open);
 
 }  // namespace oruvel

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "assets/resource_ids.h"
-#include "ui/bar_events_win.h"
+#include "ui/bar_menu_win.h"
 #include "ui/indicator_bar_win.h"
 #include "ui/resources_win.h"
 #include "ui/tray_retry.h"

@@ -3,7 +3,8 @@
 
 #include <windows.h>
 
-#include "ui/handles_win.h"
+#include "base/handles_win.h"
+#include "ui/tray_event.h"
 #include "ui/window_timer_win.h"
 
 namespace oruvel {
@@ -42,5 +43,8 @@ void InstallTrayIcon();
 
 // Hides a visible bar, shows a hidden one.
 void ToggleBar();
+
+// A mouse action on the icon: a double-click toggles the bar, a right click opens 右键菜单.
+void HandleTrayEvent(TrayEvent event);
 
 }  // namespace oruvel

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/e2e/harness.h"
-#include "ui/handles_win.h"
+#include "base/handles_win.h"
 
 using namespace e2e;
 

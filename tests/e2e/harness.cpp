@@ -1,6 +1,6 @@
 #include "tests/e2e/harness.h"
 
-#include "ui/handles_win.h"
+#include "base/handles_win.h"
 
 #include <gtest/gtest.h>
 #include <shellapi.h>
@@ -195,7 +195,7 @@ Pixels ScreenPixels(const RECT& area) {
     const int width = area.right - area.left, height = area.bottom - area.top;
     HDC screen = GetDC(nullptr);
     {
-        oruvel::UniqueMemoryDc memory(screen);
+        oruvel::UniqueMemoryDc memory(CreateCompatibleDC(screen));
         BITMAPINFO info{};
         info.bmiHeader.biSize = sizeof info.bmiHeader;
         info.bmiHeader.biWidth = width;

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "tests/e2e/harness.h"
-#include "ui/handles_win.h"
+#include "base/handles_win.h"
 
 using namespace e2e;
 using oruvel::ScopedSelect, oruvel::UniqueBitmap, oruvel::UniqueBrush, oruvel::UniqueFont,
@@ -87,7 +87,7 @@ Ink MenuTextInk(const std::wstring& text) {
     metrics.cbSize = sizeof metrics;
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
     UniqueFont font(CreateFontIndirectW(&metrics.lfMenuFont));
-    UniqueMemoryDc dc(nullptr);
+    UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
     ScopedSelect selectedFont(dc.get(), font.get());
     SIZE extent{};
     GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent);

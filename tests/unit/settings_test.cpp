@@ -1,4 +1,5 @@
 #include "settings/settings.h"
+#include "ui/bar_placement.h"
 
 #include <gtest/gtest.h>
 
@@ -70,7 +71,7 @@ class FakeBar final : public BarProperties {
         return left;
     }
     void SetLeft(int32_t value) override {
-        left = std::clamp(value, -32627, 32627);
+        left = ClampBarCoordinate(value);
         log.push_back("SetLeft(" + std::to_string(value) + ")");
     }
     int32_t Top() const override {
@@ -78,7 +79,7 @@ class FakeBar final : public BarProperties {
         return top;
     }
     void SetTop(int32_t value) override {
-        top = std::clamp(value, -32627, 32627);
+        top = ClampBarCoordinate(value);
         log.push_back("SetTop(" + std::to_string(value) + ")");
     }
     int32_t Width() const override {

@@ -41,6 +41,7 @@ inline void DeleteGdiObject(HGDIOBJ h) { DeleteObject(h); }
 inline void DestroyIconHandle(HICON h) { DestroyIcon(h); }
 inline void DestroyMenuHandle(HMENU h) { DestroyMenu(h); }
 inline void UnmapView(void* view) { UnmapViewOfFile(view); }
+inline void DeleteMemoryDc(HDC dc) { DeleteDC(dc); }
 inline void CloseFind(HANDLE search) { FindClose(search); }
 
 using UniqueHandle = UniqueAny<HANDLE, CloseKernelHandle>;
@@ -51,23 +52,10 @@ using UniqueBrush = UniqueAny<HBRUSH, DeleteGdiObject>;
 using UniqueRgn = UniqueAny<HRGN, DeleteGdiObject>;
 using UniqueMenu = UniqueAny<HMENU, DestroyMenuHandle>;
 using UniqueMapView = UniqueAny<void*, UnmapView>;
+// A memory DC, from CreateCompatibleDC.
+using UniqueMemoryDc = UniqueAny<HDC, DeleteMemoryDc>;
 using UniqueFind = UniqueAny<HANDLE, CloseFind>;  // holds null where FindFirstFileW failed
 
-class UniqueMemoryDc {
-public:
-    explicit UniqueMemoryDc(HDC compatibleWith) : dc_(CreateCompatibleDC(compatibleWith)) {}
-    UniqueMemoryDc(const UniqueMemoryDc&) = delete;
-    UniqueMemoryDc& operator=(const UniqueMemoryDc&) = delete;
-    ~UniqueMemoryDc() {
-        if (dc_) {
-            DeleteDC(dc_);
-        }
-    }
-    HDC get() const { return dc_; }
-
-private:
-    HDC dc_;
-};
 
 // Selects an object into a DC for one scope and puts the previous one back.
 class ScopedSelect {
