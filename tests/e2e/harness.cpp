@@ -516,6 +516,8 @@ RECT LampArea(HWND bar, LampColumns lamp) {
 }
 
 constexpr int kLampTolerance = 60;
+// Antialiased text keeps only a few pixels near the pure colour ("Scroll" lit has five).
+constexpr int kTextPixels = 3;
 
 }  // namespace
 
@@ -524,10 +526,12 @@ int LampPixelsNear(HWND bar, LampColumns lamp, uint32_t rgb) {
     return CountPixelsNear(ScreenPixels(area), area, rgb, kLampTolerance);
 }
 
+bool LampShowsColour(HWND bar, LampColumns lamp, uint32_t rgb) {
+    return LampPixelsNear(bar, lamp, rgb) >= kTextPixels;
+}
+
 LampLook LookOfLamp(HWND bar, LampColumns lamp) {
-    // Antialiased text keeps only a few pixels near the pure colour ("Scroll" lit has five), and
-    // none of a lit lamp is near silver, nor of an unlit one near green.
-    constexpr int kTextPixels = 3;
+    // None of a lit lamp is near silver, nor of an unlit one near green.
     const RECT area = LampArea(bar, lamp);
     const Pixels pixels = ScreenPixels(area);
     const int lit = CountPixelsNear(pixels, area, kLitGreen, kLampTolerance);

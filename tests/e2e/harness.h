@@ -140,6 +140,8 @@ class LockKeysOff : public testing::Test {
 // Text pixels of each lamp, counted in the columns that belong to that lamp alone.
 enum class LampColumns { Num, Caps, Scroll };
 int LampPixelsNear(HWND bar, LampColumns lamp, uint32_t rgb);
+// Whether the lamp's text shows in `rgb`: enough of its pixels are near it.
+bool LampShowsColour(HWND bar, LampColumns lamp, uint32_t rgb);
 
 // What a lamp shows in the default colours: lit green, unlit silver, or neither clearly.
 constexpr uint32_t kLitGreen = 0x00FF00, kUnlitSilver = 0xC0C0C0;

@@ -25,7 +25,6 @@ const wchar_t kTop[] = L"\u9876\u8FB9";                       // 顶边
 const wchar_t kYes[] = L"\u662F";                             // 是
 const wchar_t kNo[] = L"\u5426";                              // 否
 
-constexpr int kTextPixels = 3;  // antialiased lamp text keeps only a few pixels in pure colour
 constexpr wchar_t kBarClass[] = L"OruvelIndicatorBar";
 // Without a window manager, Wine waits 2 s for X to withdraw the hidden bar and 2 s more for its
 // tray icon's window; a save of a 50 MB file comes on top of that.
@@ -246,7 +245,7 @@ class SettingsFileTest : public LockKeysOff {
     void ExpectLitColour(HWND bar, uint32_t rgb) {
         SetLock(VK_CAPITAL, true);
         EXPECT_TRUE(WaitFor([&] {
-            return LampPixelsNear(bar, LampColumns::Caps, rgb) >= kTextPixels;
+            return LampShowsColour(bar, LampColumns::Caps, rgb);
         })) << "the lit Caps lamp shows no text near "
             << std::hex << rgb;
         SetLock(VK_CAPITAL, false);
