@@ -30,8 +30,10 @@ struct PollShared {
 constinit PollShared pollShared;
 
 // The keys are read on the bar's thread, at the worker's request, never on the worker's own:
-// - a thread's key state changes as that thread takes key messages, so a thread of its own
-//   does not see the lock keys change (seen under Wine while the bar has the focus);
+// - Wine 8 starts each thread's key state empty and copies only later changes into it, so a
+//   worker that the watchdog starts after a lock was switched on reads that lock off (seen: the
+//   lamp went dark); and the platform documents a thread's key state as changing with the key
+//   messages that thread takes, which a worker takes none of;
 // - attaching the worker to the bar's input state (AttachThreadInput) resets that key state, as
 //   the platform documents and Wine does too: a lock that is on then reads off until it changes.
 // A posted request never blocks the worker. It sleeps rather than waiting on an event: under
