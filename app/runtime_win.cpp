@@ -78,26 +78,56 @@ void operator delete[](void* memory, std::size_t) noexcept {
     std::free(memory);
 }
 
-// The library's failure paths that the standard containers call (bits/functexcept.h).
+// The library's failure paths (bits/functexcept.h): all of those in its functexcept.o, so that
+// none of them brings that object, which throws, into the exe; and std::function's.
 namespace std {
 
+void __throw_bad_exception() {
+    EndOnRuntimeFailure();
+}
 void __throw_bad_alloc() {
     EndOnRuntimeFailure();
 }
-
 void __throw_bad_array_new_length() {
     EndOnRuntimeFailure();
 }
-
-void __throw_length_error(const char*) {
+void __throw_bad_cast() {
     EndOnRuntimeFailure();
 }
-
+void __throw_bad_typeid() {
+    EndOnRuntimeFailure();
+}
 void __throw_logic_error(const char*) {
     EndOnRuntimeFailure();
 }
-
+void __throw_domain_error(const char*) {
+    EndOnRuntimeFailure();
+}
+void __throw_invalid_argument(const char*) {
+    EndOnRuntimeFailure();
+}
+void __throw_length_error(const char*) {
+    EndOnRuntimeFailure();
+}
+void __throw_out_of_range(const char*) {
+    EndOnRuntimeFailure();
+}
 void __throw_out_of_range_fmt(const char*, ...) {
+    EndOnRuntimeFailure();
+}
+void __throw_runtime_error(const char*) {
+    EndOnRuntimeFailure();
+}
+void __throw_range_error(const char*) {
+    EndOnRuntimeFailure();
+}
+void __throw_overflow_error(const char*) {
+    EndOnRuntimeFailure();
+}
+void __throw_underflow_error(const char*) {
+    EndOnRuntimeFailure();
+}
+void __throw_bad_function_call() {
     EndOnRuntimeFailure();
 }
 

@@ -21,7 +21,8 @@ set(exe_link_flags ${exe_code_flags} -s -nostartfiles -Wl,-e,OruvelEntry -Wl,--g
     -Wl,--disable-auto-import -Wl,--disable-runtime-pseudo-reloc -Wl,--no-insert-timestamp)
 # ld 2.40 crashes (segmentation fault) when code made at link time calls a C library function
 # that nothing linked before it called. These are the ones the compiler calls on its own, for
-# copies, fills, comparisons and string lengths: link them from the start.
+# copies, fills, comparisons and string lengths: link them from the start. Should the link crash
+# after a change, the function the new code calls belongs in this list.
 foreach(function memcpy memmove memset memcmp memchr strlen wcslen)
     list(APPEND exe_link_flags -Wl,-u,${function})
 endforeach()
