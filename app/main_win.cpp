@@ -55,7 +55,9 @@ struct BarTimers final : WatchdogTimers {
 BarLamps barLamps;
 BarTimers barTimers;
 
-void RefreshBarLamps() { RefreshLamps(lockWords, barLamps); }
+void RefreshBarLamps() {
+    RefreshLamps(lockWords, barLamps);
+}
 
 // No driver refreshes a hidden bar; the first refresh once it is shown catches up.
 void RefreshShownBar() {
@@ -146,7 +148,9 @@ class Program final : public BarEvents, public SettingsTarget {
 Program program;
 SettingsWindow settingsWindow(program);
 
-void Program::OpenSettings() { settingsWindow.Open(); }
+void Program::OpenSettings() {
+    settingsWindow.Open();
+}
 
 }  // namespace
 

@@ -4,6 +4,8 @@
 namespace oruvel {
 
 // A lead byte (0x81..0xFE) takes the byte after it into one character, whatever that byte is.
-constexpr bool IsGbkLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
+constexpr bool IsGbkLeadByte(unsigned char byte) {
+    return byte >= 0x81 && byte <= 0xFE;
+}
 
 }  // namespace oruvel

@@ -10,7 +10,7 @@ namespace oruvel {
 
 template <typename T, auto Close, T Invalid = T{}>
 class UniqueAny {
-public:
+  public:
     UniqueAny() = default;
     explicit UniqueAny(T value) : value_(value) {}
     UniqueAny(UniqueAny&& other) noexcept : value_(other.release()) {}
@@ -32,17 +32,31 @@ public:
         value_ = value;
     }
 
-private:
+  private:
     T value_ = Invalid;
 };
 
-inline void CloseKernelHandle(HANDLE h) { CloseHandle(h); }
-inline void DeleteGdiObject(HGDIOBJ h) { DeleteObject(h); }
-inline void DestroyIconHandle(HICON h) { DestroyIcon(h); }
-inline void DestroyMenuHandle(HMENU h) { DestroyMenu(h); }
-inline void UnmapView(void* view) { UnmapViewOfFile(view); }
-inline void DeleteMemoryDc(HDC dc) { DeleteDC(dc); }
-inline void CloseFind(HANDLE search) { FindClose(search); }
+inline void CloseKernelHandle(HANDLE h) {
+    CloseHandle(h);
+}
+inline void DeleteGdiObject(HGDIOBJ h) {
+    DeleteObject(h);
+}
+inline void DestroyIconHandle(HICON h) {
+    DestroyIcon(h);
+}
+inline void DestroyMenuHandle(HMENU h) {
+    DestroyMenu(h);
+}
+inline void UnmapView(void* view) {
+    UnmapViewOfFile(view);
+}
+inline void DeleteMemoryDc(HDC dc) {
+    DeleteDC(dc);
+}
+inline void CloseFind(HANDLE search) {
+    FindClose(search);
+}
 
 using UniqueHandle = UniqueAny<HANDLE, CloseKernelHandle>;
 using UniqueIcon = UniqueAny<HICON, DestroyIconHandle>;
@@ -56,23 +70,22 @@ using UniqueMapView = UniqueAny<void*, UnmapView>;
 using UniqueMemoryDc = UniqueAny<HDC, DeleteMemoryDc>;
 using UniqueFind = UniqueAny<HANDLE, CloseFind>;  // holds null where FindFirstFileW failed
 
-
 // Selects an object into a DC for one scope and puts the previous one back.
 class ScopedSelect {
-public:
+  public:
     ScopedSelect(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
     ScopedSelect(const ScopedSelect&) = delete;
     ScopedSelect& operator=(const ScopedSelect&) = delete;
     ~ScopedSelect() { SelectObject(dc_, previous_); }
 
-private:
+  private:
     HDC dc_;
     HGDIOBJ previous_;
 };
 
 // BeginPaint and EndPaint as one scope.
 class PaintScope {
-public:
+  public:
     explicit PaintScope(HWND window) : window_(window) { dc_ = BeginPaint(window, &paint_); }
     PaintScope(const PaintScope&) = delete;
     PaintScope& operator=(const PaintScope&) = delete;
@@ -80,7 +93,7 @@ public:
     HDC dc() const { return dc_; }
     const RECT& area() const { return paint_.rcPaint; }
 
-private:
+  private:
     HWND window_;
     PAINTSTRUCT paint_{};
     HDC dc_;

@@ -56,6 +56,8 @@ void HandleMenuCommand(int command, BarEvents& events) {
     }
 }
 
-void RequestExit() { PostMessageW(indicatorBar.window(), WM_CLOSE, 0, 0); }
+void RequestExit() {
+    PostMessageW(indicatorBar.window(), WM_CLOSE, 0, 0);
+}
 
 }  // namespace oruvel

@@ -9,7 +9,7 @@
 namespace oruvel {
 
 class ColourPicker {
-public:
+  public:
     HWND Create(HWND parent, int id, const RECT& place);
     int32_t colour() const { return colour_; }  // 0x00BBGGRR
     void SetColour(int32_t colour);
@@ -17,7 +17,7 @@ public:
     void Draw(const DRAWITEMSTRUCT& item) const;
     void Choose();
 
-private:
+  private:
     HWND button_ = nullptr;
     int32_t colour_ = 0;
 };

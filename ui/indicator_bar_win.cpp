@@ -70,8 +70,8 @@ bool IndicatorBar::Create(HINSTANCE instance, BarEvents& events) {
     const int x = (GetSystemMetrics(SM_CXSCREEN) - kWidth) / 2;
     const int y = (GetSystemMetrics(SM_CYSCREEN) - kHeight) / 2;
     // A tool window gets no taskbar button; a popup has no frame or caption.
-    return CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, L"Oruvel", WS_POPUP, x, y, kWidth,
-                           kHeight, nullptr, nullptr, instance, this) != nullptr;
+    return CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, L"Oruvel", WS_POPUP, x, y, kWidth, kHeight,
+                           nullptr, nullptr, instance, this) != nullptr;
 }
 
 bool IndicatorBar::IsShown() const {
@@ -97,8 +97,12 @@ int32_t IndicatorBar::Top() const {
     return place.top;
 }
 
-void IndicatorBar::SetLeft(int32_t left) { MoveTo(left, Top()); }
-void IndicatorBar::SetTop(int32_t top) { MoveTo(Left(), top); }
+void IndicatorBar::SetLeft(int32_t left) {
+    MoveTo(left, Top());
+}
+void IndicatorBar::SetTop(int32_t top) {
+    MoveTo(Left(), top);
+}
 
 void IndicatorBar::MoveTo(int32_t left, int32_t top) {
     SetWindowPos(window(), nullptr, ClampBarCoordinate(left), ClampBarCoordinate(top), 0, 0,
@@ -181,9 +185,8 @@ void IndicatorBar::Paint() {
 }
 
 void IndicatorBar::OnLeftButtonDown(POINT at) {
-    const bool onLamp = std::any_of(std::begin(kLamps), std::end(kLamps), [&](const LampDesign& l) {
-        return PtInRect(&l.place, at);
-    });
+    const bool onLamp = std::any_of(std::begin(kLamps), std::end(kLamps),
+                                    [&](const LampDesign& l) { return PtInRect(&l.place, at); });
     if (onLamp) {
         BeginBarDrag();
     } else {
@@ -199,17 +202,17 @@ void IndicatorBar::BeginBarDrag() {
 }
 
 void IndicatorBar::OnKeyDown(WPARAM key) {
-    const bool modified = GetKeyState(VK_SHIFT) < 0 || GetKeyState(VK_CONTROL) < 0 ||
-                          GetKeyState(VK_MENU) < 0;
+    const bool modified =
+        GetKeyState(VK_SHIFT) < 0 || GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0;
     if (key == VK_ESCAPE && !modified) {
         PostMessageW(window(), WM_CLOSE, 0, 0);
     }
 }
 
-LRESULT CALLBACK IndicatorBar::WindowProc(HWND window, UINT message, WPARAM wParam,
-                                          LPARAM lParam) {
+LRESULT CALLBACK IndicatorBar::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
-        auto* bar = static_cast<IndicatorBar*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        auto* bar =
+            static_cast<IndicatorBar*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(bar));
         bar->window_ = window;
         bar->watchdogTimer_.Attach(window);

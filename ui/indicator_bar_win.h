@@ -14,7 +14,7 @@
 namespace oruvel {
 
 class IndicatorBar {
-public:
+  public:
     static constexpr int kWidth = 100;
     static constexpr int kHeight = 22;
     static constexpr int kLampCount = 3;  // Num, Caps, Scroll, from left to right
@@ -48,12 +48,12 @@ public:
     // The background picture and the outline cut from it.
     void ApplyBarPicture();
 
-    WindowTimer& watchdogTimer() { return watchdogTimer_; }  // 时钟1
-    WindowTimer& fallbackTimer() { return fallbackTimer_; }  // 时钟2
+    WindowTimer& watchdogTimer() { return watchdogTimer_; }   // 时钟1
+    WindowTimer& fallbackTimer() { return fallbackTimer_; }   // 时钟2
     OneShotTimer& resampleTimer() { return resampleTimer_; }  // once more after a lock key
     TrayIcon& trayIcon() { return trayIcon_; }
 
-private:
+  private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Paint();

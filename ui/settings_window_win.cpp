@@ -21,12 +21,12 @@ constexpr int kWidth = 213, kHeight = 158;  // outer size, frame and caption inc
 // Control ids; IDOK and IDCANCEL are avoided, so the dialog keys reach only our own handlers:
 // Enter (IDOK) does nothing and Esc (IDCANCEL) closes the window.
 enum ControlId : int {
-    kGroupBox = 100,     // 分组框1
-    kAlwaysOnTopBox,     // 选择框_前端显示
-    kLitColourLabel,     // 标签_指示灯颜色
-    kColourPicker,       // 颜色选择器
-    kOkButton,           // 按钮_确定
-    kCancelButton,       // 按钮_取消
+    kGroupBox = 100,  // 分组框1
+    kAlwaysOnTopBox,  // 选择框_前端显示
+    kLitColourLabel,  // 标签_指示灯颜色
+    kColourPicker,    // 颜色选择器
+    kOkButton,        // 按钮_确定
+    kCancelButton,    // 按钮_取消
 };
 
 // Closing after a click happens once the click handler has returned.
@@ -45,15 +45,26 @@ struct ControlDesign {
 constexpr int kInGroupX = 8, kInGroupY = 8;
 constexpr ControlDesign kControls[] = {
     {kGroupBox, L"BUTTON", L"", BS_GROUPBOX, {8, 8, 192, 88}},
-    {kAlwaysOnTopBox, L"BUTTON", L"\u524D\u7AEF\u663E\u793A",  // 前端显示
+    {kAlwaysOnTopBox,
+     L"BUTTON",
+     L"\u524D\u7AEF\u663E\u793A",  // 前端显示
      WS_TABSTOP | BS_AUTOCHECKBOX | BS_LEFT | BS_VCENTER | BS_MULTILINE,
      {kInGroupX + 16, kInGroupY + 11, 128, 24}},
-    {kLitColourLabel, L"STATIC", L"\u6307\u793A\u706F\u989C\u8272",  // 指示灯颜色
-     SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX, {kInGroupX + 8, kInGroupY + 40, 72, 24}},
+    {kLitColourLabel,
+     L"STATIC",
+     L"\u6307\u793A\u706F\u989C\u8272",  // 指示灯颜色
+     SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX,
+     {kInGroupX + 8, kInGroupY + 40, 72, 24}},
     {kColourPicker, nullptr, nullptr, 0, {kInGroupX + 88, kInGroupY + 40, 80, 24}},
-    {kOkButton, L"BUTTON", L"\u786E\u5B9A", WS_TABSTOP | BS_PUSHBUTTON | BS_CENTER,  // 确定
+    {kOkButton,
+     L"BUTTON",
+     L"\u786E\u5B9A",
+     WS_TABSTOP | BS_PUSHBUTTON | BS_CENTER,  // 确定
      {38, 101, 60, 24}},
-    {kCancelButton, L"BUTTON", L"\u53D6\u6D88", WS_TABSTOP | BS_PUSHBUTTON | BS_CENTER,  // 取消
+    {kCancelButton,
+     L"BUTTON",
+     L"\u53D6\u6D88",
+     WS_TABSTOP | BS_PUSHBUTTON | BS_CENTER,  // 取消
      {110, 101, 60, 24}},
 };
 
@@ -148,8 +159,8 @@ void SettingsWindow::Open() {
 LRESULT CALLBACK SettingsWindow::WindowProc(HWND window, UINT message, WPARAM wParam,
                                             LPARAM lParam) {
     if (message == WM_NCCREATE) {
-        auto* settings = static_cast<SettingsWindow*>(
-            reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        auto* settings =
+            static_cast<SettingsWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(settings));
         settings->window_ = window;
         settings->open_ = true;
@@ -240,9 +251,13 @@ void SettingsWindow::SettingsOk() {
     CloseAfterClick();
 }
 
-void SettingsWindow::SettingsCancel() { CloseAfterClick(); }
+void SettingsWindow::SettingsCancel() {
+    CloseAfterClick();
+}
 
-void SettingsWindow::CloseAfterClick() { PostMessageW(window_, kCloseNow, 0, 0); }
+void SettingsWindow::CloseAfterClick() {
+    PostMessageW(window_, kCloseNow, 0, 0);
+}
 
 // The other windows are enabled before this one goes, so that activation can pass back to the
 // bar.

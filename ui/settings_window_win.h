@@ -23,7 +23,7 @@ struct SettingsTarget {
 };
 
 class SettingsWindow {
-public:
+  public:
     explicit SettingsWindow(SettingsTarget& target);
 
     // The handler of 设置: opens the window modally, centred on the primary screen, and returns
@@ -31,7 +31,7 @@ public:
     // open already it is brought to the front instead, and this returns at once.
     void Open();
 
-private:
+  private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnCommand(int control);

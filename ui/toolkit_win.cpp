@@ -7,7 +7,9 @@ int liveWindows = 0;
 bool mainLoopEntered = false;
 }  // namespace
 
-void TopLevelWindowCreated() { ++liveWindows; }
+void TopLevelWindowCreated() {
+    ++liveWindows;
+}
 
 void TopLevelWindowDestroyed() {
     if (--liveWindows == 0 && mainLoopEntered) {

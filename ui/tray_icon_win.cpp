@@ -84,7 +84,9 @@ void TrayIcon::Remove() {
     icon_.reset();
 }
 
-void InstallTrayIcon() { indicatorBar.trayIcon().Install(indicatorBar.window()); }
+void InstallTrayIcon() {
+    indicatorBar.trayIcon().Install(indicatorBar.window());
+}
 
 void ToggleBar() {
     HWND bar = indicatorBar.window();

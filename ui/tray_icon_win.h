@@ -13,7 +13,7 @@ namespace oruvel {
 constexpr UINT kTrayCallback = WM_APP + 100;
 
 class TrayIcon {
-public:
+  public:
     // Makes the icon from the embedded picture and registers it for `owner`; without an icon
     // nothing is registered. A shell that refuses it (not up yet at logon, or too busy to answer)
     // is asked again on the retry timer, every 2 s for a minute (TrayRetryPeriod); a taskbar that
@@ -28,7 +28,7 @@ public:
 
     const WindowTimer& retryTimer() const { return retryTimer_; }
 
-private:
+  private:
     void Add();
     bool Register();
 

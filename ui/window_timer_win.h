@@ -10,7 +10,7 @@
 namespace oruvel {
 
 class WindowTimer {
-public:
+  public:
     explicit WindowTimer(UINT_PTR id) : id_(id) {}
 
     UINT_PTR id() const { return id_; }
@@ -29,7 +29,7 @@ public:
         }
     }
 
-private:
+  private:
     UINT_PTR id_;
     HWND window_ = nullptr;
     int period_ = 0;
@@ -39,7 +39,7 @@ private:
 // again starts the delay over), and the event's handler disarms it. Its events arrive as
 // WM_TIMER with its id.
 class OneShotTimer {
-public:
+  public:
     explicit OneShotTimer(UINT_PTR id) : id_(id) {}
 
     UINT_PTR id() const { return id_; }
@@ -48,7 +48,7 @@ public:
     void Arm(int delayMs) { SetTimer(window_, id_, static_cast<UINT>(delayMs), nullptr); }
     void Disarm() { KillTimer(window_, id_); }
 
-private:
+  private:
     UINT_PTR id_;
     HWND window_ = nullptr;
 };

@@ -108,13 +108,10 @@ TEST_F(BarTest, LampOfALockThatIsOnAtStartIsLitAndTheOthersSilver) {
         ASSERT_NE(bar, nullptr);
         for (LampColumns lamp : {LampColumns::Num, LampColumns::Caps, LampColumns::Scroll}) {
             const bool lit = lamp == c.lit;
-            EXPECT_TRUE(WaitFor([&] {
-                return LampShowsColour(bar, lamp, kGreen) == lit;
-            })) << "lamp "
-                << static_cast<int>(lamp) << " should be " << (lit ? "lit" : "unlit");
+            EXPECT_TRUE(WaitFor([&] { return LampShowsColour(bar, lamp, kGreen) == lit; }))
+                << "lamp " << static_cast<int>(lamp) << " should be " << (lit ? "lit" : "unlit");
             if (!lit) {
-                EXPECT_TRUE(LampShowsColour(bar, lamp, kSilver))
-                    << static_cast<int>(lamp);
+                EXPECT_TRUE(LampShowsColour(bar, lamp, kSilver)) << static_cast<int>(lamp);
             }
         }
         PostMessageW(bar, WM_CLOSE, 0, 0);
@@ -128,16 +125,13 @@ TEST_F(BarTest, RecolouringALampLeavesNoTraceAndItsNeighboursIntact) {
     ASSERT_NE(bar, nullptr);
     SetLock(VK_NUMLOCK, true);
     SetLock(VK_SCROLL, true);
-    ASSERT_TRUE(
-        WaitFor([&] { return LampShowsColour(bar, LampColumns::Num, kGreen); }));
-    ASSERT_TRUE(
-        WaitFor([&] { return LampShowsColour(bar, LampColumns::Scroll, kGreen); }));
+    ASSERT_TRUE(WaitFor([&] { return LampShowsColour(bar, LampColumns::Num, kGreen); }));
+    ASSERT_TRUE(WaitFor([&] { return LampShowsColour(bar, LampColumns::Scroll, kGreen); }));
     const RECT rect = WindowRect(bar);
     const Pixels before = ScreenPixels(rect);
 
     SetLock(VK_CAPITAL, true);
-    ASSERT_TRUE(
-        WaitFor([&] { return LampShowsColour(bar, LampColumns::Caps, kGreen); }));
+    ASSERT_TRUE(WaitFor([&] { return LampShowsColour(bar, LampColumns::Caps, kGreen); }));
     EXPECT_EQ(LampPixelsNear(bar, LampColumns::Caps, kSilver), 0) << "old silver text left";
     SetLock(VK_CAPITAL, false);
     ASSERT_TRUE(WaitFor([&] { return LampPixelsNear(bar, LampColumns::Caps, kGreen) == 0; }));

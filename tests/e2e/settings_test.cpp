@@ -244,10 +244,8 @@ class SettingsFileTest : public LockKeysOff {
     // Switches Caps Lock on and looks for the Caps lamp's text in `rgb`; Caps Lock ends off.
     void ExpectLitColour(HWND bar, uint32_t rgb) {
         SetLock(VK_CAPITAL, true);
-        EXPECT_TRUE(WaitFor([&] {
-            return LampShowsColour(bar, LampColumns::Caps, rgb);
-        })) << "the lit Caps lamp shows no text near "
-            << std::hex << rgb;
+        EXPECT_TRUE(WaitFor([&] { return LampShowsColour(bar, LampColumns::Caps, rgb); }))
+            << "the lit Caps lamp shows no text near " << std::hex << rgb;
         SetLock(VK_CAPITAL, false);
     }
 

@@ -150,8 +150,7 @@ TEST_F(SettingsWindowTest, OpensCentredWithItsControlsAndTheValuesInEffect) {
 
 TEST_F(SettingsWindowTest, OkAppliesTheColourAndTheFlagAtOnceAndTheEndSavesThem) {
     SetLock(VK_CAPITAL, true);
-    ASSERT_TRUE(
-        WaitFor([&] { return LampShowsColour(bar_, LampColumns::Caps, kGreen); }));
+    ASSERT_TRUE(WaitFor([&] { return LampShowsColour(bar_, LampColumns::Caps, kGreen); }));
     ASSERT_TRUE(IsTopmost(bar_));
 
     HWND window = OpenFromBar();
@@ -160,9 +159,8 @@ TEST_F(SettingsWindowTest, OkAppliesTheColourAndTheFlagAtOnceAndTheEndSavesThem)
     ClickControl(Control(window, L"\u524D\u7AEF\u663E\u793A"));  // unchecks 前端显示
     Ok(window);
 
-    EXPECT_TRUE(WaitFor([&] {
-        return LampShowsColour(bar_, LampColumns::Caps, kBlue);
-    })) << "the lit lamp did not turn blue";
+    EXPECT_TRUE(WaitFor([&] { return LampShowsColour(bar_, LampColumns::Caps, kBlue); }))
+        << "the lit lamp did not turn blue";
     EXPECT_EQ(LampPixelsNear(bar_, LampColumns::Num, kBlue), 0) << "an unlit lamp changed";
     EXPECT_FALSE(IsTopmost(bar_)) << "the bar is still in the topmost band";
     EXPECT_TRUE(IsWindowEnabled(bar_)) << "the bar was not enabled again";
@@ -211,8 +209,7 @@ TEST_F(SettingsWindowTest, EveryOtherWayOutChangesNothing) {
         {"Esc", [](HWND) { TapKey(VK_ESCAPE); }},
     };
     SetLock(VK_CAPITAL, true);
-    ASSERT_TRUE(
-        WaitFor([&] { return LampShowsColour(bar_, LampColumns::Caps, kGreen); }));
+    ASSERT_TRUE(WaitFor([&] { return LampShowsColour(bar_, LampColumns::Caps, kGreen); }));
     for (const auto& way : ways) {
         SCOPED_TRACE(way.name);
         HWND window = OpenFromBar();
@@ -225,8 +222,8 @@ TEST_F(SettingsWindowTest, EveryOtherWayOutChangesNothing) {
         ASSERT_TRUE(WaitFor([&] { return !IsWindow(window); })) << "the window stayed open";
         EXPECT_TRUE(IsTopmost(bar_)) << "the unchecked box was applied";
         EXPECT_TRUE(IsWindowEnabled(bar_));
-        EXPECT_FALSE(WaitFor(
-            [&] { return LampPixelsNear(bar_, LampColumns::Caps, kBlue) > 0; }, 300ms))
+        EXPECT_FALSE(
+            WaitFor([&] { return LampPixelsNear(bar_, LampColumns::Caps, kBlue) > 0; }, 300ms))
             << "the picked colour was applied";
         EXPECT_TRUE(LampShowsColour(bar_, LampColumns::Caps, kGreen));
     }
@@ -257,9 +254,8 @@ TEST_F(SettingsWindowTest, WhileOpenTheBarIgnoresTheMouseButTheLampsAndTheTrayGo
     MoveMouse(before.left + 90, before.top + 60);
     MouseButton(false, false);
     SetLock(VK_CAPITAL, true);
-    EXPECT_TRUE(WaitFor([&] {
-        return LampShowsColour(bar_, LampColumns::Caps, kGreen);
-    })) << "the lamps stopped following the keys";
+    EXPECT_TRUE(WaitFor([&] { return LampShowsColour(bar_, LampColumns::Caps, kGreen); }))
+        << "the lamps stopped following the keys";
     EXPECT_EQ(Menu(), nullptr) << "a right click on the disabled bar opened the menu";
     EXPECT_EQ(WindowRect(bar_).left, before.left) << "the disabled bar was dragged";
     EXPECT_EQ(WindowRect(bar_).top, before.top);

@@ -124,9 +124,9 @@ TEST(ClampBarCoordinate, KeepsThePlaceWithinTheWindowManagersRange) {
     const struct {
         int32_t coordinate, expected;
     } cases[] = {
-        {0, 0},           {-5, -5},          {32627, 32627},         {32628, 32627},
-        {100000, 32627},  {-32627, -32627},  {-32628, -32627},       {INT32_MAX, 32627},
-        {INT32_MIN, -32627},
+        {0, 0},           {-5, -5},           {32627, 32627},
+        {32628, 32627},   {100000, 32627},    {-32627, -32627},
+        {-32628, -32627}, {INT32_MAX, 32627}, {INT32_MIN, -32627},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(oruvel::ClampBarCoordinate(c.coordinate), c.expected) << c.coordinate;
