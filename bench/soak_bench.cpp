@@ -29,10 +29,11 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr UINT kTrayCallback = WM_APP + 100;  // the bar's tray notifications
+using e2e::kMenuClass;
+using e2e::kSettingsClass;
+using e2e::kTrayCallback;
 constexpr WPARAM kTrayIconId = 100;
 constexpr wchar_t kBarClass[] = L"OruvelIndicatorBar";
-constexpr wchar_t kSettingsClass[] = L"OruvelSettingsWindow";
 
 double Now() {
     static const double frequency = [] {
@@ -268,7 +269,8 @@ int HideAndShow(HWND bar, int cycles) {
 HWND OpenMenu(const e2e::Process& program, HWND bar) {
     PostMessageW(bar, kTrayCallback, kTrayIconId, WM_RBUTTONUP);
     HWND menu = nullptr;
-    e2e::WaitFor([&] { return (menu = program.VisibleWindowWithClass(L"#32768")) != nullptr; }, 5s);
+    e2e::WaitFor([&] { return (menu = program.VisibleWindowWithClass(kMenuClass)) != nullptr; },
+                 5s);
     return menu;
 }
 
@@ -281,8 +283,8 @@ int OpenAndDismissMenus(const e2e::Process& program, HWND bar, int menus) {
             continue;
         }
         PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
-        missed +=
-            !e2e::WaitFor([&] { return program.VisibleWindowWithClass(L"#32768") == nullptr; }, 5s);
+        missed += !e2e::WaitFor(
+            [&] { return program.VisibleWindowWithClass(kMenuClass) == nullptr; }, 5s);
     }
     return missed;
 }
