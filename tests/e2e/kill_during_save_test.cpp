@@ -77,6 +77,16 @@ class KillDuringSave : public testing::Test {
         ASSERT_TRUE(WriteFileBytes(folder_.config(), ConfigWithPlace(left_, top_)));
     }
 
+    // Whether a temporary file of ours is in the folder that is not among `earlier`.
+    bool NewTemporaryFile(const std::vector<std::wstring>& earlier) const {
+        for (const std::wstring& name : TemporaryFiles()) {
+            if (std::find(earlier.begin(), earlier.end(), name) == earlier.end()) {
+                return true;
+            }
+        }
+        return false;
+    }
+
     // The temporary files of ours in the folder: config.ini.<pid>.tmp.
     std::vector<std::wstring> TemporaryFiles() const {
         std::vector<std::wstring> found;
@@ -114,12 +124,13 @@ class KillDuringSave : public testing::Test {
     // opening config.ini, until the process has ended.
     SaveSeen CloseAndWatch() {
         const uint64_t written = LastWriteTime(folder_.config());
+        const std::vector<std::wstring> earlier = TemporaryFiles();
         const double start = Now();
         PostMessageW(bar_, WM_CLOSE, 0, 0);
         SaveSeen seen;
         while (seen.exited < 0 && Now() - start < 20) {
             const double t = Now() - start;
-            if (seen.temporary < 0 && !TemporaryFiles().empty()) {
+            if (seen.temporary < 0 && NewTemporaryFile(earlier)) {
                 seen.temporary = t;
             }
             if (seen.saved < 0 && LastWriteTime(folder_.config()) != written) {
@@ -132,13 +143,14 @@ class KillDuringSave : public testing::Test {
         return seen;
     }
 
-    // Asks the bar to close and waits until our temporary file is seen, then `delay` seconds
-    // more. A save too quick to be seen is waited for to its end.
+    // Asks the bar to close and waits until its temporary file is seen (not one that an earlier
+    // kill left), then `delay` seconds more. A save too quick to be seen is waited for to its end.
     void CloseAndWaitPastTheTemporaryFile(double delay) {
+        const std::vector<std::wstring> earlier = TemporaryFiles();
         const double start = Now();
         PostMessageW(bar_, WM_CLOSE, 0, 0);
         while (Now() - start < 10 && WaitForSingleObject(program_->handle(), 0) == WAIT_TIMEOUT) {
-            if (!TemporaryFiles().empty()) {
+            if (NewTemporaryFile(earlier)) {
                 WaitUntil(Now() + delay);
                 return;
             }
@@ -226,10 +238,7 @@ TEST_F(KillDuringSave, TheFileIsAlwaysExactlyItsOldBytesOrItsNewOnes) {
                              std::to_string(bytes.size()) + " bytes");
             current = bytes;
         }
-        for (const std::wstring& name : TemporaryFiles()) {
-            temporaryLeft += std::find(temporaryBefore.begin(), temporaryBefore.end(), name) ==
-                             temporaryBefore.end();
-        }
+        temporaryLeft += NewTemporaryFile(temporaryBefore);
     }
     std::printf(
         "%d kills: %d left the old bytes, %d the new ones, none anything else: %zu; %d "

@@ -1,7 +1,8 @@
 // LoadSettings and SaveSettings of settings/settings.h on any file, through an in-memory store
 // and bar: every line outside the four key lines (and the section line a save may add) kept
-// with its own end; save then load a fixed point, and so load then save; a file that would not
-// change not rewritten; an unreadable file giving the defaults and never saved.
+// with its own end, a UTF-8 byte-order mark kept in front; save then load a fixed point, and so
+// load then save; a file that would not change not rewritten; an unreadable file giving the
+// defaults and never saved.
 //
 // Input: the file's state (read, missing, unreadable), the bar's values (always-on-top flag,
 // lit colour, left and top edge, screen width), then the file's bytes.
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "settings/settings.h"
+#include "settings/settings_encoding.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {
@@ -151,6 +153,15 @@ std::string_view TrimBlanks(std::string_view text) {
 template <typename Detail>
 void RequireOtherLinesKept(std::string_view before, std::string_view after, const Values& values,
                            const Detail& detail) {
+    // A UTF-8 byte-order mark is no text of a line: a save keeps it in front of the text, and
+    // adds none.
+    const bool marked = before.starts_with(oruvel::kUtf8Mark);
+    Require(after.starts_with(oruvel::kUtf8Mark) == marked,
+            "a save keeps a byte-order mark and adds none", detail);
+    if (marked) {
+        before.remove_prefix(oruvel::kUtf8Mark.size());
+        after.remove_prefix(oruvel::kUtf8Mark.size());
+    }
     const std::vector<std::string> saved = SavedLines(values);
     fuzz::LineEdits edits;
     edits.isNew = [&](std::string_view text) {
