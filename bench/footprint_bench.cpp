@@ -42,16 +42,7 @@ constexpr wchar_t kDialogClass[] = L"#32770";
     std::exit(1);
 }
 
-double Now() {
-    static const double frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return t.QuadPart / frequency;
-}
+using e2e::Now;
 
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());

@@ -37,16 +37,7 @@ using namespace std::chrono_literals;
 constexpr wchar_t kCounterName[] = L"Local\\OruvelBenchPaintCount";
 constexpr wchar_t kBarClass[] = L"OruvelIndicatorBar", kFloorClass[] = L"OruvelBenchMinimal";
 
-double Now() {
-    static const double frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return t.QuadPart / frequency;
-}
+using e2e::Now;
 
 [[noreturn]] void Fail(const char* what) {
     std::fprintf(stderr, "lamps_bench: %s (error %lu)\n", what, GetLastError());

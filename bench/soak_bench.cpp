@@ -35,16 +35,7 @@ using e2e::kTrayCallback;
 constexpr WPARAM kTrayIconId = 100;
 constexpr wchar_t kBarClass[] = L"OruvelIndicatorBar";
 
-double Now() {
-    static const double frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return t.QuadPart / frequency;
-}
+using e2e::Now;
 
 [[noreturn]] void Fail(const char* what) {
     std::fprintf(stderr, "soak_bench: %s (error %lu)\n", what, GetLastError());

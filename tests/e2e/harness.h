@@ -16,6 +16,9 @@ namespace e2e {
 
 using namespace std::chrono_literals;
 
+// Seconds on the performance counter, for measuring intervals.
+double Now();
+
 // Polls `condition` until it holds or `timeout` has passed; true when it held.
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 5000ms);
 

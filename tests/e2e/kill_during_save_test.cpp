@@ -22,17 +22,6 @@ namespace {
 constexpr wchar_t kBarClass[] = L"OruvelIndicatorBar";
 constexpr UINT kTrayIconId = 100;  // the id that the bar's tray notifications carry
 
-double Now() {
-    static const double frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return t.QuadPart / frequency;
-}
-
 // Waits until the moment `at` (in Now's seconds), to well within a millisecond.
 void WaitUntil(double at) {
     while (at - Now() > 0.003) {
